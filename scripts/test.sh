@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Sets up everything on a Debian 12 machine, builds, and runs the tests under Wine.
+# Extra arguments go to ctest (for example -R ring).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+trap stop_all EXIT
+
+phase packages;     ensure_packages
+phase dependencies; ensure_deps
+phase build;        ensure_build
+phase format;       bash "$repo/scripts/check-format.sh"
+phase tests
+wine_env
+start_display
+start_wine
+status=0
+(cd "$build" && ctest --output-on-failure -j "$(nproc)" "$@") || status=$?
+phase ""
+exit $status
