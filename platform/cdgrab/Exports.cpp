@@ -1,6 +1,6 @@
 // Placeholder exports until the drive back ends land: no drives, no disc.
 #define CDGRAB_BUILDING
-#include "AudioCDGrabber.h"
+#include "platform/cdgrab/AudioCDGrabber.h"
 
 extern "C" {
 int32_t __cdecl GetCDList(void*) { return 0; }
