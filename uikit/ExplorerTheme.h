@@ -1,0 +1,9 @@
+// Gives a window the platform's sub-application visual style when the theming
+// library is there and theming is on.
+#pragma once
+
+#include <windows.h>
+
+// Returns SetWindowTheme's result, or 1 when there is no theming (library or
+// entry point missing, theme data not available); the window is then unchanged.
+int SetExplorerTheme(HWND window, LPCWSTR classList, LPCWSTR subAppName, LPCWSTR idList);
