@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Cross-builds the third-party libraries from Debian's source packages into a
-# prefix outside the repo. The prefix is keyed by a hash of this script and the
-# package versions, so a second run with nothing changed only prints its path.
+# prefix outside the repo. The prefix is keyed by a hash of this script, the
+# toolchain file and the package versions, so a second run with nothing changed
+# only prints its path.
 #
 #   scripts/build-deps.sh            builds (or reuses) and prints the prefix
-#   CORVANE_CACHE=/some/dir ...      where prefixes and downloads live
+#   CORVANE_CACHE=/some/dir ...      where prefixes, downloads and build logs live
+#
+# Everything is static except lame_enc.dll, which the program loads by name.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+toolchain=$here/../cmake/toolchain-i686-mingw.cmake
 cache=${CORVANE_CACHE:-$HOME/.cache/corvane}
 host=i686-w64-mingw32
 jobs=$(nproc)
@@ -22,8 +26,12 @@ declare -A versions=(
   [portaudio19]=19.6.0-1.2
   [sox]=14.4.2+git20190427-3.5
 )
+# Build order: vorbis needs ogg, lame_dll needs lame.
+steps=(googletest ogg vorbis lame lame_dll taglib portaudio sox)
 
-key=$( { cat "${BASH_SOURCE[0]}"; for p in $(printf '%s\n' "${!versions[@]}" | sort); do echo "$p=${versions[$p]}"; done; } | sha256sum | cut -c1-16)
+key=$( { cat "${BASH_SOURCE[0]}" "$toolchain"
+         for p in $(printf '%s\n' "${!versions[@]}" | sort); do echo "$p=${versions[$p]}"; done
+       } | sha256sum | cut -c1-16)
 prefix=$cache/deps-$key
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"
@@ -33,8 +41,16 @@ fi
 log() { echo "[deps] $*" >&2; }
 src=$cache/src
 work=$cache/work-$key
-mkdir -p "$src" "$prefix"
-rm -rf "$work"; mkdir -p "$work"
+mkdir -p "$cache"
+# Several checkouts may ask at once: one builds, the others wait and reuse.
+exec 9>"$cache/deps-$key.lock"
+flock 9
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+rm -rf "$work" "$prefix"
+mkdir -p "$src" "$prefix" "$work/logs"
 
 # Fetches the .orig tarball of a source package. apt-get may fail on a missing
 # Debian patch tarball (sox); the orig tarball is all we need.
@@ -44,10 +60,10 @@ fetch_orig() {
   local found
   found=$(ls "$src"/"${pkg}"_"${upstream}".orig.tar.* 2>/dev/null | head -n1 || true)
   if [ -z "$found" ]; then
-    (cd "$src" && apt-get source --download-only "$pkg=$ver" >/dev/null 2>&1 || true)
+    (cd "$src" && apt-get source --download-only "$pkg=$ver" || true)
     found=$(ls "$src"/"${pkg}"_"${upstream}".orig.tar.* 2>/dev/null | head -n1 || true)
   fi
-  [ -n "$found" ] || { echo "build-deps: could not download the source of $pkg $ver" >&2; exit 1; }
+  [ -n "$found" ] || { echo "could not download the source of $pkg $ver" >&2; return 1; }
   echo "$found"
 }
 
@@ -56,15 +72,23 @@ unpack() {
   local pkg=$1 tarball dir
   tarball=$(fetch_orig "$pkg")
   dir=$work/$pkg
-  mkdir -p "$dir"
+  rm -rf "$dir"; mkdir -p "$dir"
   tar -xf "$tarball" -C "$dir" --strip-components=1
   echo "$dir"
 }
 
 cmake_cross() {
-  cmake -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/toolchain-i686-mingw.cmake" \
+  cmake -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DCMAKE_PREFIX_PATH="$prefix" "$@"
+    -DBUILD_SHARED_LIBS=OFF "$@"
+}
+
+# Configures, builds and installs a CMake project: cmake_build DIR [OPTIONS...]
+cmake_build() {
+  local dir=$1; shift
+  cmake_cross -S "$dir" -B "$dir/build" "$@"
+  cmake --build "$dir/build" -j "$jobs"
+  cmake --install "$dir/build"
 }
 
 autotools_env() {
@@ -74,19 +98,95 @@ autotools_env() {
   export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
 }
 
-build_googletest() {
-  local dir; dir=$(unpack googletest)
-  cmake_cross -S "$dir" -B "$dir/build" -Dgtest_disable_pthreads=OFF -DBUILD_SHARED_LIBS=OFF >/dev/null
-  cmake --build "$dir/build" -j "$jobs" >/dev/null
-  cmake --install "$dir/build" >/dev/null
+configure_cross() {
+  ./configure --host=$host --prefix="$prefix" --enable-static --disable-shared "$@"
 }
 
-# Each builder is run in its own subshell so environment changes stay local.
-for step in googletest; do
+build_googletest() {
+  cmake_build "$(unpack googletest)" -Dgtest_disable_pthreads=OFF
+}
+
+build_ogg() {
+  cmake_build "$(unpack libogg)" -DINSTALL_DOCS=OFF
+}
+
+build_vorbis() {
+  # Point vorbis straight at our ogg: the toolchain's find root hides the prefix.
+  cmake_build "$(unpack libvorbis)" -DOGG_INCLUDE_DIR="$prefix/include" \
+    -DOGG_LIBRARY="$prefix/lib/libogg.a"
+}
+
+build_lame() {
+  cd "$(unpack lame)"
+  autotools_env
+  configure_cross --disable-frontend --disable-decoder --disable-gtktest
+  make -j "$jobs" -C libmp3lame
+  make -C libmp3lame install
+  make -C include install
+}
+
+# LAME's own encoder DLL from its Dll/ folder, linked against the static libmp3lame.
+build_lame_dll() {
+  cd "$work/lame/Dll"
+  # The sources name the Windows headers with capitals; MinGW's are lower case.
+  sed -i 's/<Windows\.h>/<windows.h>/; s/<Windef\.h>/<windef.h>/' BladeMP3EncDLL.c BladeMP3EncDLL.h
+  # Under GCC the header only marks the pointer typedefs packed, so BE_CONFIG
+  # comes out at 332 bytes. Callers pass the 331-byte record: pack it for every
+  # compiler.
+  perl -0pi -e 's/#ifdef __GNUC__\s*\n#define ATTRIBUTE_PACKED[^\n]*\n#else\n#define ATTRIBUTE_PACKED\n#pragma pack\(push\)\n#pragma pack\(1\)\n#endif/#define ATTRIBUTE_PACKED\n#pragma pack(push, 1)/; s/#ifndef __GNUC__\n#pragma pack\(pop\)\n#endif/#pragma pack(pop)/' BladeMP3EncDLL.h
+  grep -q '^#pragma pack(push, 1)' BladeMP3EncDLL.h && ! grep -q '__GNUC__' BladeMP3EncDLL.h \
+    || { echo "BladeMP3EncDLL.h: packing patch did not apply" >&2; return 1; }
+  $host-gcc-posix -O2 -shared -D_BLADEDLL -I"$prefix/include/lame" -I../include \
+    -o lame_enc.dll BladeMP3EncDLL.c BladeMP3EncDLL.def \
+    -L"$prefix/lib" -lmp3lame -static-libgcc -Wl,--kill-at -s
+  install -D -m 755 lame_enc.dll "$prefix/bin/lame_enc.dll"
+  install -D -m 644 BladeMP3EncDLL.h "$prefix/include/BladeMP3EncDLL.h"
+}
+
+build_taglib() {
+  cmake_build "$(unpack taglib)" -DBUILD_BINDINGS=OFF -DBUILD_TESTING=OFF -DBUILD_EXAMPLES=OFF \
+    -DWITH_ZLIB=OFF
+}
+
+build_portaudio() {
+  cd "$(unpack portaudio19)"
+  autotools_env
+  configure_cross --with-winapi=wmme,directx
+  # The default target also builds the examples and tests; we need the library.
+  make -j "$jobs" lib/libportaudio.la
+  make install
+}
+
+build_sox() {
+  cd "$(unpack sox)"
+  autotools_env
+  local off=(magic png ladspa mad id3tag lame twolame oggvorbis opus flac amrwb amrnb wavpack
+    sndio coreaudio alsa ao pulseaudio waveaudio sndfile oss sunaudio mp3 gsm lpc10)
+  # No stack protector: it would make every consumer link libssp.
+  configure_cross "${off[@]/#/--without-}" --disable-openmp --without-libltdl \
+    --disable-stack-protector
+  # Only the library (it always takes in the bundled GSM and LPC-10 codecs);
+  # the sox program itself is not needed.
+  make -j "$jobs" -C libgsm
+  make -j "$jobs" -C lpc10
+  make -j "$jobs" -C src libsox.la
+  make -C src install-libLTLIBRARIES install-includeHEADERS
+}
+
+# Each step runs in its own subshell with errexit (so environment changes stay
+# local and the first failing command ends the step), its output in a log.
+for step in "${steps[@]}"; do
   log "building $step"
-  ( "build_$step" ) || { echo "build-deps: $step failed" >&2; exit 1; }
+  steplog=$work/logs/$step.log
+  ( set -euo pipefail; "build_$step" ) >"$steplog" 2>&1 &
+  if ! wait $!; then
+    echo "build-deps: $step failed; the end of $steplog:" >&2
+    tail -n 25 "$steplog" >&2
+    exit 1
+  fi
 done
 
-rm -rf "$work"
+# Keep the logs, drop the unpacked sources.
+for step in "${!versions[@]}"; do rm -rf "${work:?}/$step"; done
 touch "$prefix/.complete"
 echo "$prefix"
