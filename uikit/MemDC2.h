@@ -18,6 +18,5 @@ class CMemDC2 : public CDC {
   CDC* m_target;
   CRect m_rect;
   BOOL m_isMemoryDC;
-
-  void ShareTarget();
+  CRect m_deviceRect;  // the bitmap's place on the target, in device pixels
 };
