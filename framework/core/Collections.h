@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <map>
+#include <new>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -38,10 +40,17 @@ class CArray : public CObject {
   void SetSize(INT_PTR nNewSize, INT_PTR nGrowBy = -1) {
     if (nNewSize < 0) AfxThrowInvalidArgException();
     if (nGrowBy > 0) m_nGrowBy = nGrowBy;
-    if (static_cast<size_t>(nNewSize) > m_data.capacity() && m_nGrowBy > 0) {
-      m_data.reserve(std::max(static_cast<size_t>(nNewSize), m_data.size() + m_nGrowBy));
+    // Out of memory becomes the framework's exception, like every other failure here.
+    try {
+      if (static_cast<size_t>(nNewSize) > m_data.capacity() && m_nGrowBy > 0) {
+        m_data.reserve(std::max(static_cast<size_t>(nNewSize), m_data.size() + m_nGrowBy));
+      }
+      m_data.resize(static_cast<size_t>(nNewSize));
+    } catch (const std::bad_alloc&) {
+      AfxThrowMemoryException();
+    } catch (const std::length_error&) {
+      AfxThrowMemoryException();
     }
-    m_data.resize(static_cast<size_t>(nNewSize));
   }
   void FreeExtra() { m_data.shrink_to_fit(); }
   void RemoveAll() { m_data.clear(); }

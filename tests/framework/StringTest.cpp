@@ -212,3 +212,19 @@ TEST(CTimeAndGeometry, FormatAndRectangles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CStringResources, LoadStringAndFormatString) {
+  CString s;
+  EXPECT_TRUE(s.LoadString(102));
+  EXPECT_STREQ(s, L"Plain text");
+  EXPECT_FALSE(s.LoadString(9999));
+  EXPECT_TRUE(s.IsEmpty());
+  AfxFormatString2(s, 101, L"tips.txt", L"C:\\Program");
+  EXPECT_STREQ(s, L"Could not find tips.txt in C:\\Program.");
+  AfxFormatString1(s, 101, L"x");
+  EXPECT_STREQ(s, L"Could not find x in .");
+}
+
+}  // namespace
