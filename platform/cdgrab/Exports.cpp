@@ -1,14 +1,53 @@
-// Placeholder exports until the drive back ends land: no drives, no disc.
+// The exported entry points. Nothing may unwind into the caller: every failure, an exception
+// included, becomes the operation's failure value and a recorded reason.
 #define CDGRAB_BUILDING
 #include "platform/cdgrab/AudioCDGrabber.h"
 
+#include "platform/cdgrab/Drives.h"
+#include "platform/cdgrab/LibError.h"
+
+namespace {
+
+template <typename F>
+int32_t Guard(const char* what, F&& f) noexcept {
+  try {
+    return f();
+  } catch (...) {
+    try {
+      cdgrab::SetLastFailure(cdgrab::kErrReadFailed, cdgrab::kTransportError,
+                             std::string(what) + ": internal failure");
+    } catch (...) {
+    }
+    return 0;
+  }
+}
+
+}  // namespace
+
 extern "C" {
-int32_t __cdecl GetCDList(CDDriveList*) { return 0; }
-CDHANDLE __cdecl GetCDHandle(CDHandleRequest*) { return 0; }
-int32_t __cdecl ModifyCDParms(CDHANDLE, int32_t, int32_t) { return 0; }
-int32_t __cdecl ReadTOC(CDHANDLE, CDTableOfContents*) { return 0; }
-int32_t __cdecl ReadCDAudioLBA(CDHANDLE, CDAudioBlock*) { return 0; }
-int32_t __cdecl CloseCDHandle(CDHANDLE) { return 0; }
-int32_t __cdecl GetAspiLibError(void) { return 0; }
-int32_t __cdecl GetAspiLibAspiError(void) { return 0; }
+
+int32_t __cdecl GetCDList(CDDriveList* driveList) {
+  return Guard("GetCDList", [&] { return cdgrab::ListDrives(driveList); });
+}
+CDHANDLE __cdecl GetCDHandle(CDHandleRequest* handleRequest) {
+  return Guard("GetCDHandle", [&] { return cdgrab::OpenDrive(handleRequest); });
+}
+int32_t __cdecl ModifyCDParms(CDHANDLE handle, int32_t code, int32_t value) {
+  return Guard("ModifyCDParms", [&] { return cdgrab::SetDriveParameter(handle, code, value); });
+}
+int32_t __cdecl ReadTOC(CDHANDLE handle, CDTableOfContents* toc) {
+  return Guard("ReadTOC", [&] { return cdgrab::ReadDriveToc(handle, toc); });
+}
+int32_t __cdecl ReadCDAudioLBA(CDHANDLE handle, CDAudioBlock* audioBlock) {
+  return Guard("ReadCDAudioLBA", [&] { return cdgrab::ReadDriveAudio(handle, audioBlock); });
+}
+int32_t __cdecl CloseCDHandle(CDHANDLE handle) {
+  return Guard("CloseCDHandle", [&] { return cdgrab::CloseDrive(handle); });
+}
+int32_t __cdecl GetAspiLibError(void) {
+  return Guard("GetAspiLibError", [] { return cdgrab::LastError(); });
+}
+int32_t __cdecl GetAspiLibAspiError(void) {
+  return Guard("GetAspiLibAspiError", [] { return cdgrab::LastTransport(); });
+}
 }
