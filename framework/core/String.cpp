@@ -286,7 +286,7 @@ void CString::FormatV(LPCWSTR pszFormat, va_list args) {
 }
 
 // Measures first (_vscwprintf), then formats into the exact size: no truncation and
-// no guessing loop. A format the library rejects leaves the string unchanged.
+// no guessing loop. A format the library rejects adds nothing.
 void CString::AppendFormatV(LPCWSTR pszFormat, va_list args) {
   if (!pszFormat) AfxThrowInvalidArgException();
   va_list measure;

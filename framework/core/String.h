@@ -41,6 +41,7 @@ class CString {
   wchar_t GetAt(int nIndex) const;
   void SetAt(int nIndex, wchar_t ch);
   wchar_t operator[](int nIndex) const { return GetAt(nIndex); }
+  wchar_t operator[](UINT nIndex) const { return GetAt(static_cast<int>(nIndex)); }
 
   CString& operator+=(const CString& str);
   CString& operator+=(LPCWSTR psz);

@@ -228,3 +228,14 @@ TEST(CStringResources, LoadStringAndFormatString) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CStringParts, IndexesOfEitherSign) {
+  CString s(L"xyz");
+  size_t last = 2;
+  EXPECT_EQ(s[last], L'z');
+  EXPECT_TRUE(ThrowsFramework<CInvalidArgException>([&] { (void)s[size_t{3}]; }));
+}
+
+}  // namespace
