@@ -1,0 +1,207 @@
+#include "engine/Settings.h"
+
+#include <shlobj.h>
+
+#include "engine/EngineLog.h"
+#include "framework/core/Exceptions.h"
+
+short DbClk = -1;
+short DriveCount = 0;
+short DriveNum = 0;
+unsigned short LastPage = 1;
+short AlbumInfoSource = 0;
+BOOL SaveAlbumInfo = 1;
+BOOL LoadAlbumInfo = 1;
+CString LocalCDDBDir;
+short OutputFormat = 2;
+short FileStyle = 11;
+unsigned short Volume = 100;
+BOOL M3U = 1;
+BOOL FillTag = 1;
+BOOL WriteLog = 0;
+CString DesDir;
+CString Separator = L"-";
+short SubFormat = 1;
+short Freq = kCDRateIndex;
+BOOL Channel = 1;
+short LameFreq = kCDRateIndex;
+short LameBits = kDefaultLameBits;
+short LameChannel = 2;
+short QualityCompression = 3;
+
+DWORD SampleRateOrDefault(int index) {
+  return kSampleRates[index >= 0 && index < kSampleRateCount ? index : kCDRateIndex];
+}
+
+WORD Mp3BitrateOrDefault(int index) {
+  return kMp3Bitrates[index >= 0 && index < kMp3BitrateCount ? index : kDefaultLameBits];
+}
+
+short OutputFormatOrDefault() { return OutputFormat >= 1 && OutputFormat <= 3 ? OutputFormat : 2; }
+
+short FileStyleOrDefault() { return FileStyle >= 0 && FileStyle <= 12 ? FileStyle : 11; }
+
+short QualityCompressionOrDefault() {
+  return QualityCompression >= -1 && QualityCompression <= 10 ? QualityCompression : 3;
+}
+
+BOOL GetSettingsFolder(CString& folder) {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path))) {
+    folder.Empty();
+    return FALSE;
+  }
+  folder = path;
+  folder += L"\\Corvane";
+  return TRUE;
+}
+
+void GetDefaultOutputFolder(CString& folder) {
+  wchar_t path[MAX_PATH] = {};
+  if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYMUSIC, nullptr, SHGFP_TYPE_CURRENT, path)) ||
+      SUCCEEDED(
+          SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path))) {
+    folder = path;
+    folder += L"\\";
+  } else {
+    folder = L"C:\\My Music\\";
+  }
+}
+
+namespace {
+
+enum class Kind { Short, UShort, Flag, String };
+
+struct Key {
+  LPCWSTR section;
+  LPCWSTR name;
+  Kind kind;
+  void* value;
+  int intDefault;  // integer keys
+  int bufferSize;  // string keys: characters including the terminator
+};
+
+// The file's keys in loading order.
+const Key kKeys[] = {
+    {L"MISC", L"DbClk", Kind::Short, &DbClk, -1, 0},
+    {L"MISC", L"DriveCount", Kind::Short, &DriveCount, 0, 0},
+    {L"MISC", L"DriveNum", Kind::Short, &DriveNum, 0, 0},
+    {L"MISC", L"LastPage", Kind::UShort, &LastPage, 1, 0},
+    {L"FREEDB", L"AlbumInfoSource", Kind::Short, &AlbumInfoSource, 0, 0},
+    {L"FREEDB", L"SaveAlbumInfo", Kind::Flag, &SaveAlbumInfo, 1, 0},
+    {L"FREEDB", L"LoadAlbumInfo", Kind::Flag, &LoadAlbumInfo, 1, 0},
+    {L"FREEDB", L"LocalCDDBDir", Kind::String, &LocalCDDBDir, 0, 256},
+    {L"OUTPUT", L"OutputFormat", Kind::Short, &OutputFormat, 2, 0},
+    {L"OUTPUT", L"FileStyle", Kind::Short, &FileStyle, 11, 0},
+    {L"OUTPUT", L"Volume", Kind::UShort, &Volume, 100, 0},
+    {L"OUTPUT", L"M3U", Kind::Flag, &M3U, 1, 0},
+    {L"OUTPUT", L"FillTag", Kind::Flag, &FillTag, 1, 0},
+    {L"OUTPUT", L"WriteLog", Kind::Flag, &WriteLog, 0, 0},
+    {L"OUTPUT", L"DesDir", Kind::String, &DesDir, 0, 256},
+    {L"OUTPUT", L"Separator", Kind::String, &Separator, 0, 3},
+    {L"WAV", L"SubFormat", Kind::Short, &SubFormat, 1, 0},
+    {L"WAV", L"Freq", Kind::Short, &Freq, kCDRateIndex, 0},
+    {L"WAV", L"Channel", Kind::Flag, &Channel, 1, 0},
+    {L"MP3", L"LameFreq", Kind::Short, &LameFreq, kCDRateIndex, 0},
+    {L"MP3", L"LameBits", Kind::Short, &LameBits, kDefaultLameBits, 0},
+    {L"MP3", L"LameChannel", Kind::Short, &LameChannel, 2, 0},
+    {L"OGG", L"QualityCompression", Kind::Short, &QualityCompression, 3, 0},
+};
+
+// Saving writes WriteLog before FillTag; everything else in loading order. The order
+// shapes the file's text, which users and their tools may have come to expect.
+const int kSaveOrder[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
+                          13, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22};
+static_assert(sizeof(kSaveOrder) / sizeof(kSaveOrder[0]) == sizeof(kKeys) / sizeof(kKeys[0]));
+
+void LoadKey(const Key& key, LPCTSTR iniPath, LPCTSTR stringDefault) {
+  if (key.kind == Kind::String) {
+    CString& value = *static_cast<CString*>(key.value);
+    LPWSTR buffer = value.GetBuffer(key.bufferSize);
+    GetPrivateProfileStringW(key.section, key.name, stringDefault, buffer, key.bufferSize, iniPath);
+    value.ReleaseBuffer();
+    return;
+  }
+  // The default goes through as a signed int; the result is cut to the member's width.
+  const int n =
+      static_cast<int>(GetPrivateProfileIntW(key.section, key.name, key.intDefault, iniPath));
+  switch (key.kind) {
+    case Kind::Short:
+      *static_cast<short*>(key.value) = static_cast<short>(n);
+      break;
+    case Kind::UShort:
+      *static_cast<unsigned short*>(key.value) = static_cast<unsigned short>(n);
+      break;
+    case Kind::Flag:
+      *static_cast<BOOL*>(key.value) = n;
+      break;
+    case Kind::String:
+      break;
+  }
+}
+
+BOOL SaveKey(const Key& key, LPCTSTR iniPath) {
+  CString text;
+  switch (key.kind) {
+    case Kind::Short:
+      text.Format(L"%d", static_cast<int>(*static_cast<short*>(key.value)));
+      break;
+    case Kind::UShort:
+      text.Format(L"%d", static_cast<int>(*static_cast<unsigned short*>(key.value)));
+      break;
+    case Kind::Flag:
+      text.Format(L"%d", static_cast<int>(*static_cast<BOOL*>(key.value)));
+      break;
+    case Kind::String:
+      text = *static_cast<CString*>(key.value);
+      break;
+  }
+  return WritePrivateProfileStringW(key.section, key.name, text, iniPath);
+}
+
+}  // namespace
+
+BOOL LoadSettings(LPCTSTR iniPath) {
+  try {
+    if (!iniPath || !*iniPath) AfxThrowInvalidArgException();
+    CString localDefault;
+    GetSettingsFolder(localDefault);
+    localDefault += L"\\Local CDDB";
+    CString outputDefault;
+    GetDefaultOutputFolder(outputDefault);
+    for (const Key& key : kKeys) {
+      LPCTSTR stringDefault = key.value == &LocalCDDBDir ? localDefault.GetString()
+                              : key.value == &DesDir     ? outputDefault.GetString()
+                                                         : L"-";
+      LoadKey(key, iniPath, stringDefault);
+    }
+    if (SubFormat > 1) SubFormat = 1;
+    return TRUE;
+  } catch (CException* e) {
+    e->Delete();
+  }
+  EngineLog(L"Error on loading settings!", LOG_WARNING);
+  return FALSE;
+}
+
+BOOL SaveSettings(LPCTSTR iniPath) {
+  BOOL ok = FALSE;
+  try {
+    if (iniPath && *iniPath) {
+      ok = TRUE;
+      for (int index : kSaveOrder) {
+        if (!SaveKey(kKeys[index], iniPath)) {
+          ok = FALSE;
+          break;
+        }
+      }
+      // Profile writes may sit in the system's cache; a flush puts them in the file.
+      WritePrivateProfileStringW(nullptr, nullptr, nullptr, iniPath);
+    }
+  } catch (CException* e) {
+    e->Delete();
+    ok = FALSE;
+  }
+  if (!ok) EngineLog(L"Error on saving settings!", LOG_WARNING);
+  return ok;
+}

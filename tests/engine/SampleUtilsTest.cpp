@@ -1,0 +1,132 @@
+#include "engine/SampleUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engine/Settings.h"
+
+namespace {
+
+TEST(SampleUtils, SixteenToUnsignedEightKeepsTheHighByteShifted) {
+  const short in[] = {0x0000, 0x7FFF, static_cast<short>(0x8000), -1, 0x00FF, 0x0100};
+  const BYTE expected[] = {0x80, 0xFF, 0x00, 0x7F, 0x80, 0x81};
+  BYTE out[6];
+  memset(out, 0xCC, sizeof(out));
+  EXPECT_EQ(SamplesToUnsigned8(in, out, 6), 6);
+  EXPECT_EQ(0, memcmp(out, expected, 6));
+}
+
+TEST(SampleUtils, MaskClearsTheFourLowBits) {
+  short samples[] = {0x123F, -1, 0x000F, static_cast<short>(0x8001)};
+  MaskSamples(samples, 4);
+  EXPECT_EQ(samples[0], 0x1230);
+  EXPECT_EQ(samples[1], static_cast<short>(0xFFF0));
+  EXPECT_EQ(samples[2], 0);
+  EXPECT_EQ(samples[3], static_cast<short>(0x8000));
+}
+
+TEST(SampleUtils, SoxValuesCarryTheSampleInTheUpperHalf) {
+  const short in[] = {0, 1, -1, 32767, -32768};
+  int32_t sox[5];
+  Sample16ToSox32(in, sox, 5);
+  EXPECT_EQ(sox[1], 0x10000);
+  EXPECT_EQ(sox[2], -65536);
+  EXPECT_EQ(sox[3], 32767 * 65536);
+  EXPECT_EQ(sox[4], INT32_MIN);
+  short back[5];
+  Sox32ToSample16(sox, back, 5);
+  EXPECT_EQ(0, memcmp(back, in, sizeof(in)));
+  // The lower half is dropped, not rounded.
+  const int32_t fractional[] = {0x0001FFFF, -1};
+  Sox32ToSample16(fractional, back, 2);
+  EXPECT_EQ(back[0], 1);
+  EXPECT_EQ(back[1], -1);
+}
+
+TEST(SampleUtils, FloatIsTheSampleOver32768) {
+  const short in[] = {0, 16384, -32768, 32767};
+  float out[4];
+  SamplesToFloat(in, out, 4);
+  EXPECT_EQ(out[0], 0.0f);
+  EXPECT_EQ(out[1], 0.5f);
+  EXPECT_EQ(out[2], -1.0f);
+  EXPECT_FLOAT_EQ(out[3], 32767.0f / 32768.0f);
+}
+
+TEST(SampleUtils, WideToAnsiMatchesTheSystemConversion) {
+  for (LPCWSTR text : {L"", L"C:\\Music\\Track 01.mp3", L"caf\u00e9 \u00fcber"}) {
+    std::unique_ptr<char[]> ansi(WideToAnsiAlloc(text));
+    char expected[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, expected, sizeof(expected), nullptr, nullptr);
+    EXPECT_STREQ(ansi.get(), expected);
+  }
+}
+
+struct WavFormat {
+  BOOL channel;
+  short freq;
+  short subFormat;
+  DWORD rate;
+  WORD channels;
+  WORD bits;
+};
+
+// Keeps the WAV settings of the process as they were before each test.
+class WavSettings : public ::testing::Test {
+ protected:
+  void SetUp() override { m_saved = {Channel, Freq, SubFormat, 0, 0, 0}; }
+  void TearDown() override {
+    Channel = m_saved.channel;
+    Freq = m_saved.freq;
+    SubFormat = m_saved.subFormat;
+  }
+  WavFormat m_saved;
+};
+
+class WavHeader : public WavSettings, public ::testing::WithParamInterface<WavFormat> {};
+
+DWORD Get32(const BYTE* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<DWORD>(p[3]) << 24;
+}
+WORD Get16(const BYTE* p) { return static_cast<WORD>(p[0] | p[1] << 8); }
+
+TEST_F(WavSettings, CdStereoSixteenBitHeaderBytes) {
+  Channel = 1;
+  Freq = 7;
+  SubFormat = 1;
+  BYTE header[kWavHeaderSize];
+  BuildWavHeader(header, 10 * 2352);
+  const BYTE expected[kWavHeaderSize] = {
+      'R',  'I',  'F',  'F',  0x04, 0x5C, 0x00, 0x00, 'W',  'A',  'V',  'E',  'f',  'm',  't',
+      ' ',  0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x10, 0xB1,
+      0x02, 0x00, 0x04, 0x00, 0x10, 0x00, 'd',  'a',  't',  'a',  0xE0, 0x5B, 0x00, 0x00};
+  EXPECT_EQ(0, memcmp(header, expected, kWavHeaderSize));
+}
+
+TEST_P(WavHeader, FieldsFollowTheWavSettings) {
+  const WavFormat& f = GetParam();
+  Channel = f.channel;
+  Freq = f.freq;
+  SubFormat = f.subFormat;
+  BYTE header[kWavHeaderSize];
+  BuildWavHeader(header, 1000);
+  EXPECT_EQ(Get32(header + 4), 1036u);
+  EXPECT_EQ(Get16(header + 22), f.channels);
+  EXPECT_EQ(Get32(header + 24), f.rate);
+  EXPECT_EQ(Get32(header + 28), f.rate * f.channels * (f.bits / 8));
+  EXPECT_EQ(Get16(header + 32), f.channels * (f.bits / 8));
+  EXPECT_EQ(Get16(header + 34), f.bits);
+  EXPECT_EQ(Get32(header + 40), 1000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, WavHeader,
+    ::testing::Values(WavFormat{0, 4, 0, 22050, 1, 8}, WavFormat{1, 10, 1, 96000, 2, 16},
+                      WavFormat{0, 0, 1, 8000, 1, 16},
+                      // a hand-edited rate index outside the table falls back to 44100
+                      WavFormat{1, 11, 1, 44100, 2, 16}, WavFormat{1, -1, 0, 44100, 2, 8}));
+
+}  // namespace

@@ -1,0 +1,219 @@
+#include "engine/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "tests/engine/LogCapture.h"
+
+namespace {
+
+// A fresh .ini path in the temporary folder; the file is removed afterwards.
+class SettingsFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    wchar_t name[MAX_PATH];
+    GetTempFileNameW(folder, L"ini", 0, name);
+    DeleteFileW(name);
+    m_path = name;
+    SetDefaults();
+  }
+  void TearDown() override {
+    DeleteFileW(m_path.c_str());
+    SetDefaults();
+  }
+
+  // Puts every value away from its default, so a load that skips a key shows.
+  static void Scramble() {
+    DbClk = DriveCount = DriveNum = AlbumInfoSource = OutputFormat = FileStyle = 42;
+    LastPage = Volume = 42;
+    SaveAlbumInfo = LoadAlbumInfo = M3U = FillTag = Channel = 42;
+    WriteLog = 42;
+    SubFormat = Freq = LameFreq = LameBits = LameChannel = QualityCompression = 42;
+    LocalCDDBDir = DesDir = Separator = L"x";
+  }
+  static void SetDefaults() {
+    DbClk = -1;
+    DriveCount = DriveNum = 0;
+    LastPage = 1;
+    AlbumInfoSource = 0;
+    SaveAlbumInfo = LoadAlbumInfo = 1;
+    LocalCDDBDir.Empty();
+    OutputFormat = 2;
+    FileStyle = 11;
+    Volume = 100;
+    M3U = FillTag = 1;
+    WriteLog = 0;
+    DesDir.Empty();
+    Separator = L"-";
+    SubFormat = 1;
+    Freq = LameFreq = 7;
+    Channel = 1;
+    LameBits = 11;
+    LameChannel = 2;
+    QualityCompression = 3;
+  }
+
+  void WriteFile(const char* text) {
+    FILE* f = _wfopen(m_path.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    fputs(text, f);
+    fclose(f);
+  }
+  std::string ReadFile() {
+    std::string text;
+    if (FILE* f = _wfopen(m_path.c_str(), L"rb")) {
+      char buffer[4096];
+      size_t n;
+      while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) text.append(buffer, n);
+      fclose(f);
+    }
+    return text;
+  }
+
+  std::wstring m_path;
+};
+
+TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
+  Scramble();
+  ASSERT_TRUE(LoadSettings(m_path.c_str()));
+  EXPECT_EQ(DbClk, -1);
+  EXPECT_EQ(DriveCount, 0);
+  EXPECT_EQ(DriveNum, 0);
+  EXPECT_EQ(LastPage, 1);
+  EXPECT_EQ(AlbumInfoSource, 0);
+  EXPECT_EQ(SaveAlbumInfo, 1);
+  EXPECT_EQ(LoadAlbumInfo, 1);
+  EXPECT_EQ(OutputFormat, 2);
+  EXPECT_EQ(FileStyle, 11);
+  EXPECT_EQ(Volume, 100);
+  EXPECT_EQ(M3U, 1);
+  EXPECT_EQ(FillTag, 1);
+  EXPECT_EQ(WriteLog, 0);
+  EXPECT_EQ(Separator, L"-");
+  EXPECT_EQ(SubFormat, 1);
+  EXPECT_EQ(Freq, 7);
+  EXPECT_EQ(Channel, 1);
+  EXPECT_EQ(LameFreq, 7);
+  EXPECT_EQ(LameBits, 11);
+  EXPECT_EQ(LameChannel, 2);
+  EXPECT_EQ(QualityCompression, 3);
+
+  CString folder;
+  ASSERT_TRUE(GetSettingsFolder(folder));
+  EXPECT_EQ(folder.Right(8), L"\\Corvane");
+  EXPECT_EQ(LocalCDDBDir, folder + L"\\Local CDDB");
+  CString output;
+  GetDefaultOutputFolder(output);
+  EXPECT_EQ(DesDir, output);
+  EXPECT_EQ(DesDir.Right(1), L"\\");
+  EXPECT_FALSE(DesDir.IsEmpty());
+}
+
+TEST_F(SettingsFile, ValuesAreCutAsTheirMembersAreWide) {
+  WriteFile(
+      "[WAV]\r\nSubFormat=5\r\nFreq=99\r\n"
+      "[OUTPUT]\r\nSeparator=abcd\r\nDesDir=D:\\Rips\\\r\nVolume=65537\r\nWriteLog=1\r\n"
+      "[MISC]\r\nDbClk=70000\r\nDriveNum=-3\r\n");
+  ASSERT_TRUE(LoadSettings(m_path.c_str()));
+  EXPECT_EQ(SubFormat, 1);
+  EXPECT_EQ(Separator, L"ab");
+  EXPECT_EQ(DesDir, L"D:\\Rips\\");
+  EXPECT_EQ(Volume, 1);  // 65537 cut to 16 bits
+  EXPECT_EQ(WriteLog, 1);
+  EXPECT_EQ(DbClk, static_cast<short>(70000));
+  EXPECT_EQ(DriveNum, -3);
+  // Out of range values stay as they are; the checked lookups fall back.
+  EXPECT_EQ(Freq, 99);
+  EXPECT_EQ(SampleRateOrDefault(Freq), 44100u);
+}
+
+TEST_F(SettingsFile, SaveWritesEveryKeyInOrderAndLoadsBack) {
+  LocalCDDBDir = L"C:\\Cache";
+  DesDir = L"C:\\Out\\";
+  Separator = L"--";
+  Volume = 100;
+  LastPage = 2;
+  DbClk = -1;
+  QualityCompression = -1;
+  {
+    LogCapture log;
+    ASSERT_TRUE(SaveSettings(m_path.c_str()));
+    EXPECT_TRUE(LogCapture::Lines().empty());
+  }
+  EXPECT_EQ(ReadFile(),
+            "[MISC]\r\nDbClk=-1\r\nDriveCount=0\r\nDriveNum=0\r\nLastPage=2\r\n"
+            "[FREEDB]\r\nAlbumInfoSource=0\r\nSaveAlbumInfo=1\r\nLoadAlbumInfo=1\r\n"
+            "LocalCDDBDir=C:\\Cache\r\n"
+            "[OUTPUT]\r\nOutputFormat=2\r\nFileStyle=11\r\nVolume=100\r\nM3U=1\r\nWriteLog=0\r\n"
+            "FillTag=1\r\nDesDir=C:\\Out\\\r\nSeparator=--\r\n"
+            "[WAV]\r\nSubFormat=1\r\nFreq=7\r\nChannel=1\r\n"
+            "[MP3]\r\nLameFreq=7\r\nLameBits=11\r\nLameChannel=2\r\n"
+            "[OGG]\r\nQualityCompression=-1\r\n");
+
+  Scramble();
+  ASSERT_TRUE(LoadSettings(m_path.c_str()));
+  EXPECT_EQ(Volume, 100);
+  EXPECT_EQ(LastPage, 2);
+  EXPECT_EQ(DbClk, -1);
+  EXPECT_EQ(QualityCompression, -1);
+  EXPECT_EQ(LocalCDDBDir, L"C:\\Cache");
+  EXPECT_EQ(DesDir, L"C:\\Out\\");
+  EXPECT_EQ(Separator, L"--");
+}
+
+TEST_F(SettingsFile, VolumeIsWrittenUnsigned) {
+  for (unsigned short volume : {0, 100, 40000}) {
+    Volume = volume;
+    ASSERT_TRUE(SaveSettings(m_path.c_str()));
+    EXPECT_EQ(GetPrivateProfileIntW(L"OUTPUT", L"Volume", -5, m_path.c_str()), volume);
+    Volume = 7;
+    ASSERT_TRUE(LoadSettings(m_path.c_str()));
+    EXPECT_EQ(Volume, volume);
+  }
+}
+
+TEST_F(SettingsFile, FailuresAreLoggedAsWarnings) {
+  LogCapture log;
+  EXPECT_FALSE(LoadSettings(L""));
+  EXPECT_FALSE(SaveSettings(L"Z:\\no such folder\\at all\\Corvane.ini"));
+  const auto lines = LogCapture::Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], std::make_pair(1, std::wstring(L"Error on loading settings!")));
+  EXPECT_EQ(lines[1], std::make_pair(1, std::wstring(L"Error on saving settings!")));
+}
+
+TEST(SettingsTables, LookupsFallBackToTheDefaultOutsideTheTable) {
+  struct Case {
+    int index;
+    DWORD rate;
+    WORD bitrate;
+  };
+  const Case cases[] = {{0, 8000, 8},     {7, 44100, 64},   {10, 96000, 112}, {11, 44100, 128},
+                        {16, 44100, 320}, {17, 44100, 128}, {-1, 44100, 128}, {32767, 44100, 128}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(SampleRateOrDefault(c.index), c.rate) << c.index;
+    EXPECT_EQ(Mp3BitrateOrDefault(c.index), c.bitrate) << c.index;
+  }
+  const short saved[] = {OutputFormat, FileStyle, QualityCompression};
+  OutputFormat = 4;
+  FileStyle = 13;
+  QualityCompression = 11;
+  EXPECT_EQ(OutputFormatOrDefault(), 2);
+  EXPECT_EQ(FileStyleOrDefault(), 11);
+  EXPECT_EQ(QualityCompressionOrDefault(), 3);
+  OutputFormat = 3;
+  FileStyle = 0;
+  QualityCompression = -1;
+  EXPECT_EQ(OutputFormatOrDefault(), 3);
+  EXPECT_EQ(FileStyleOrDefault(), 0);
+  EXPECT_EQ(QualityCompressionOrDefault(), -1);
+  OutputFormat = saved[0];
+  FileStyle = saved[1];
+  QualityCompression = saved[2];
+}
+
+}  // namespace
