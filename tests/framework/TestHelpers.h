@@ -41,7 +41,9 @@ class ScratchDir {
   ScratchDir() {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    m_path.Format(L"%scorvane-core-%lu-%lu", temp, GetCurrentProcessId(), GetTickCount());
+    static LONG s_serial = 0;
+    m_path.Format(L"%scorvane-core-%lu-%lu-%ld", temp, GetCurrentProcessId(), GetTickCount(),
+                  InterlockedIncrement(&s_serial));
     CreateDirectoryW(m_path, nullptr);
   }
   ~ScratchDir() {
