@@ -7,6 +7,9 @@
 
 #include "framework/core/String.h"
 
+// Each starts at its default, but for LocalCDDBDir and DesDir, whose defaults depend on the
+// user's folders: they start empty until start-up or LoadSettings sets them.
+
 // [MISC]
 extern short DbClk;              // track-list double-click: -1 ask, 0 play, 1 rip
 extern short DriveCount;         // drives the CD library reported at the last start
