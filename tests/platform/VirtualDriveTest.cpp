@@ -1,0 +1,346 @@
+// The library through its exports, under Wine, over CD-ROM letters this test defines itself.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/cdgrab/AudioCDGrabber.h"
+#include "platform/tools/WineDrive.h"
+
+namespace {
+
+// Error codes of the library (GetAspiLibError).
+constexpr int32_t kErrBadArgument = 1, kErrBadHandle = 3, kErrNoDisc = 5, kErrBadImage = 6,
+                  kErrImageFile = 7, kErrWaveFormat = 8, kErrOutOfRange = 9, kErrReadFailed = 10,
+                  kErrNotAudio = 11, kErrBlockTooSmall = 12;
+
+const char* const kDiscNames[] = {"mixed", "plain", "wave", "broken", "empty"};
+
+std::wstring DosPath(const std::string& unixPath) {
+  using ToDos = WCHAR*(__cdecl*)(const char*);
+  auto toDos = reinterpret_cast<ToDos>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name"));
+  if (!toDos) return std::wstring();
+  WCHAR* dos = toDos(unixPath.c_str());
+  if (!dos) return std::wstring();
+  std::wstring path = dos;
+  HeapFree(GetProcessHeap(), 0, dos);
+  return path;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::wstring& path) {
+  std::vector<uint8_t> bytes;
+  HANDLE h =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return bytes;
+  LARGE_INTEGER size;
+  GetFileSizeEx(h, &size);
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD got = 0;
+  if (!bytes.empty()) ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  CloseHandle(h);
+  bytes.resize(got);
+  return bytes;
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& text) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD put = 0;
+  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
+  CloseHandle(h);
+}
+
+uint32_t Be32(const uint8_t* p) {
+  return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+struct Block {
+  std::vector<uint8_t> bytes = std::vector<uint8_t>(sizeof(CDAudioBlock) + kCDBlockDataBytes);
+  Block() { Header()->capacity = kCDBlockDataBytes; }
+  CDAudioBlock* Header() { return reinterpret_cast<CDAudioBlock*>(bytes.data()); }
+  const uint8_t* Data() { return CDAudioBlockData(Header()); }
+  int32_t Read(CDHANDLE h, int32_t lba, uint32_t count) {
+    Header()->firstSector = lba;
+    Header()->sectorCount = count;
+    Header()->bytesDelivered = 0;
+    Header()->audioOffset = 0;
+    return ReadCDAudioLBA(h, Header());
+  }
+};
+
+class VirtualDrives : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    for (const char* name : kDiscNames) {
+      std::string folder = std::string(CDGRAB_TEST_DISCS) + "/" + name;
+      wchar_t letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
+      ASSERT_NE(letter, 0) << "no free drive letter";
+      ASSERT_EQ(cdgrab::DefineWineCdDrive(letter, folder), 0u) << folder;
+      letters_[name] = letter;
+      folders_[name] = DosPath(folder) + L"\\";
+    }
+  }
+  static void TearDownTestSuite() {
+    for (auto& [name, letter] : letters_) cdgrab::RemoveWineDrive(letter);
+    letters_.clear();
+  }
+
+  // The letters the program pairs with our entries: CD-ROM drives that open, in order.
+  static std::vector<wchar_t> ProgramLetters() {
+    std::vector<wchar_t> letters;
+    for (wchar_t c = L'A'; c <= L'Z'; ++c) {
+      wchar_t root[] = L"?:\\", device[] = L"\\\\.\\?:";
+      root[0] = device[4] = c;
+      if (GetDriveTypeW(root) != DRIVE_CDROM) continue;
+      HANDLE h =
+          CreateFileW(device, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (h == INVALID_HANDLE_VALUE) continue;
+      CloseHandle(h);
+      letters.push_back(c);
+    }
+    return letters;
+  }
+
+  // Opens the disc by the address of the entry paired with its letter.
+  static CDHANDLE Open(const char* name) {
+    CDDriveList list;
+    memset(&list, 0, sizeof list);
+    list.capacity = 8;
+    GetCDList(&list);
+    std::vector<wchar_t> letters = ProgramLetters();
+    for (size_t i = 0; i < letters.size() && i < list.found; ++i) {
+      if (letters[i] != letters_[name]) continue;
+      CDHandleRequest request;
+      memset(&request, 0, sizeof request);
+      request.size = sizeof request;
+      request.version = 1;
+      request.hostAdapter = list.entries[i].hostAdapter;
+      request.targetId = list.entries[i].targetId;
+      request.lun = list.entries[i].lun;
+      CDHANDLE h = GetCDHandle(&request);
+      if (h) ModifyCDParms(h, 36, 0);
+      return h;
+    }
+    return 0;
+  }
+
+  static std::map<std::string, wchar_t> letters_;
+  static std::map<std::string, std::wstring> folders_;
+};
+
+std::map<std::string, wchar_t> VirtualDrives::letters_;
+std::map<std::string, std::wstring> VirtualDrives::folders_;
+
+TEST_F(VirtualDrives, ListPairsEntriesWithLettersInOrder) {
+  CDDriveList list;
+  memset(&list, 0, sizeof list);
+  list.capacity = 8;
+  GetCDList(&list);
+  std::vector<wchar_t> letters = ProgramLetters();
+  ASSERT_EQ(list.found, std::min<size_t>(letters.size(), 8));
+  for (const char* name : {"mixed", "plain", "wave", "broken"}) {
+    size_t i = 0;
+    while (i < letters.size() && letters[i] != letters_[name]) ++i;
+    ASSERT_LT(i, list.found) << name;
+    const CDDriveEntry& e = list.entries[i];
+    bool virtualDisc = strcmp(name, "broken") != 0;  // broken has no sheet until a test writes one
+    if (virtualDisc) {
+      EXPECT_STREQ(e.vendor, "VIRTUAL") << name;
+      EXPECT_STREQ(e.product, "CUE IMAGE") << name;
+    }
+    EXPECT_EQ(e.vendor[8], 0);
+    EXPECT_EQ(e.product[16], 0);
+  }
+  // Every entry has its own address.
+  for (size_t i = 0; i < list.found; ++i)
+    for (size_t j = i + 1; j < list.found; ++j)
+      EXPECT_FALSE(list.entries[i].hostAdapter == list.entries[j].hostAdapter &&
+                   list.entries[i].targetId == list.entries[j].targetId &&
+                   list.entries[i].lun == list.entries[j].lun);
+}
+
+TEST_F(VirtualDrives, MixedDiscTableOfContents) {
+  CDHANDLE h = Open("mixed");
+  ASSERT_NE(h, 0);
+  CDTableOfContents toc;
+  memset(&toc, 0, sizeof toc);
+  ASSERT_EQ(ReadTOC(h, &toc), 1) << GetAspiLibError();
+  EXPECT_EQ((toc.tocLength[0] << 8) | toc.tocLength[1], 2 + 8 * 5);
+  EXPECT_EQ(toc.firstTrack, 3);
+  EXPECT_EQ(toc.lastTrack, 6);
+  struct {
+    int number, control;
+    uint32_t lba;
+  } const expected[] = {{3, 4, 0}, {4, 0, 450}, {5, 0, 5100}, {6, 0, 7500}, {0xAA, 0, 9000}};
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(toc.entries[i].trackNumber, expected[i].number);
+    EXPECT_EQ(toc.entries[i].adrControl & 0x0F, expected[i].control);
+    EXPECT_EQ(toc.entries[i].adrControl >> 4, 1);
+    EXPECT_EQ(Be32(toc.entries[i].address), expected[i].lba);
+  }
+  EXPECT_EQ(CloseCDHandle(h), 1);
+  EXPECT_EQ(ReadTOC(h, &toc), 0);
+  EXPECT_EQ(GetAspiLibError(), kErrBadHandle);
+}
+
+TEST_F(VirtualDrives, TenMegabytesEqualTheImageFiles) {
+  CDHANDLE h = Open("plain");
+  ASSERT_NE(h, 0);
+  CDTableOfContents toc;
+  ASSERT_EQ(ReadTOC(h, &toc), 1);
+  std::vector<uint8_t> image = ReadWholeFile(folders_["plain"] + L"track01.bin");
+  std::vector<uint8_t> second = ReadWholeFile(folders_["plain"] + L"track02.bin");
+  image.insert(image.end(), second.begin(), second.end());
+  ASSERT_EQ(image.size(), 5000u * kCDSectorBytes);
+  ASSERT_EQ(Be32(toc.entries[1].address), 3000u);
+
+  Block block;
+  const uint32_t total = 10 * 1024 * 1024 / kCDSectorBytes + 1;  // over 10 MB, across both files
+  for (uint32_t lba = 0; lba < total; lba += 26) {
+    uint32_t n = std::min<uint32_t>(26, 5000 - lba);
+    ASSERT_EQ(block.Read(h, static_cast<int32_t>(lba), n), 1) << lba;
+    ASSERT_EQ(block.Header()->bytesDelivered, n * kCDSectorBytes);
+    ASSERT_EQ(memcmp(block.Data() + block.Header()->audioOffset,
+                     image.data() + size_t(lba) * kCDSectorBytes, n * kCDSectorBytes),
+              0)
+        << "sector " << lba;
+  }
+  // The generator's counter on the right channel: track 2, frame n from its start.
+  ASSERT_EQ(block.Read(h, 3000 + 7, 1), 1);
+  const int16_t* s = reinterpret_cast<const int16_t*>(block.Data());
+  EXPECT_EQ(static_cast<uint16_t>(s[1]), (2 << 12) | ((7 * 588) & 0xFFF));
+  EXPECT_EQ(static_cast<uint16_t>(s[2 * 587 + 1]), (2 << 12) | ((7 * 588 + 587) & 0xFFF));
+  CloseCDHandle(h);
+}
+
+TEST_F(VirtualDrives, WaveFilesAndSilentPregap) {
+  CDHANDLE h = Open("wave");
+  ASSERT_NE(h, 0);
+  CDTableOfContents toc;
+  ASSERT_EQ(ReadTOC(h, &toc), 1);
+  EXPECT_EQ(Be32(toc.entries[1].address), 375u);  // 300 sectors, then 75 of PREGAP
+  EXPECT_EQ(Be32(toc.entries[2].address), 575u);
+  std::vector<uint8_t> wav = ReadWholeFile(folders_["wave"] + L"track02.wav");
+  ASSERT_EQ(wav.size(), 44u + 200 * kCDSectorBytes);
+  Block block;
+  ASSERT_EQ(block.Read(h, 374, 2), 1);
+  std::vector<uint8_t> zero(kCDSectorBytes, 0);
+  EXPECT_EQ(memcmp(block.Data(), zero.data(), kCDSectorBytes), 0);
+  EXPECT_EQ(memcmp(block.Data() + kCDSectorBytes, wav.data() + 44, kCDSectorBytes), 0);
+  CloseCDHandle(h);
+}
+
+TEST_F(VirtualDrives, InjectedReadErrorsFailThenRecover) {
+  CDHANDLE h = Open("mixed");
+  ASSERT_NE(h, 0);
+  CDTableOfContents toc;
+  ASSERT_EQ(ReadTOC(h, &toc), 1);
+  Block block;
+  // READ-ERROR 1000 2 3: any read touching 1000-1001 fails three times, then succeeds.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    EXPECT_EQ(block.Read(h, 990, 11), 0) << attempt;
+    EXPECT_EQ(GetAspiLibError(), kErrReadFailed);
+    EXPECT_EQ(GetAspiLibAspiError() & 0xFF, 0x04);
+    EXPECT_EQ(block.Header()->bytesDelivered, 0u);
+  }
+  EXPECT_EQ(block.Read(h, 1001, 1), 1);
+  EXPECT_EQ(block.Read(h, 999, 1), 1);  // outside the range, never failed
+  // READ-ERROR 2000 1 -1: always.
+  for (int attempt = 0; attempt < 10; ++attempt) EXPECT_EQ(block.Read(h, 1990, 26), 0);
+  EXPECT_EQ(block.Read(h, 2001, 26), 1);
+  // A refresh (ReadTOC) starts the counters again.
+  ASSERT_EQ(ReadTOC(h, &toc), 1);
+  EXPECT_EQ(block.Read(h, 1000, 1), 0);
+  CloseCDHandle(h);
+}
+
+TEST_F(VirtualDrives, BadRequestsFailWithAReason) {
+  CDHANDLE h = Open("mixed");
+  ASSERT_NE(h, 0);
+  CDTableOfContents toc;
+  ASSERT_EQ(ReadTOC(h, &toc), 1);
+  Block block;
+  struct {
+    int32_t lba;
+    uint32_t count, capacity;
+    int32_t error;
+  } const cases[] = {
+      {0, 1, kCDBlockDataBytes, kErrNotAudio},        // data track
+      {290, 20, kCDBlockDataBytes, kErrNotAudio},     // ends in the first audio gap
+      {8990, 11, kCDBlockDataBytes, kErrOutOfRange},  // past the lead-out
+      {9000, 1, kCDBlockDataBytes, kErrOutOfRange},
+      {-1, 1, kCDBlockDataBytes, kErrBadArgument},
+      {500, 0, kCDBlockDataBytes, kErrBadArgument},
+      {500, 27, 26 * kCDSectorBytes, kErrBlockTooSmall},  // more than the data area holds
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lba);
+    block.Header()->capacity = c.capacity;
+    EXPECT_EQ(block.Read(h, c.lba, c.count), 0);
+    EXPECT_EQ(GetAspiLibError(), c.error);
+  }
+  block.Header()->capacity = kCDBlockDataBytes;
+  EXPECT_EQ(block.Read(h, 8999, 1), 1);  // the last sector
+
+  CDHandleRequest request;
+  memset(&request, 0, sizeof request);
+  request.size = 11;
+  request.version = 1;
+  EXPECT_EQ(GetCDHandle(&request), 0);
+  EXPECT_EQ(GetAspiLibError(), kErrBadArgument);
+  EXPECT_EQ(GetCDHandle(nullptr), 0);
+  EXPECT_EQ(ReadTOC(h, nullptr), 0);
+  EXPECT_EQ(ReadCDAudioLBA(h, nullptr), 0);
+  EXPECT_EQ(ModifyCDParms(12345, 36, 0), 0);
+  EXPECT_EQ(GetAspiLibError(), kErrBadHandle);
+  EXPECT_EQ(CloseCDHandle(h), 1);
+  EXPECT_EQ(CloseCDHandle(h), 0);
+}
+
+TEST_F(VirtualDrives, MalformedSheetsReportNoDisc) {
+  const std::wstring cue = folders_["broken"] + L"a.cue";
+  struct {
+    const char* sheet;
+    int32_t error;
+  } const cases[] = {
+      {"FILE \"missing.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", kErrImageFile},
+      {"FILE \"a.cue\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:0x\n", kErrBadImage},
+      {"FILE \"a.cue\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", kErrWaveFormat},
+      {"FILE \"..\\mixed\\disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n",
+       kErrBadImage},
+      {"", kErrBadImage},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sheet);
+    WriteWholeFile(cue, c.sheet);
+    CDHANDLE h = Open("broken");
+    ASSERT_NE(h, 0);  // the drive opens; it just has no disc
+    CDTableOfContents toc;
+    memset(&toc, 0xCC, sizeof toc);
+    EXPECT_EQ(ReadTOC(h, &toc), 0);
+    EXPECT_EQ(GetAspiLibError(), c.error);
+    EXPECT_EQ(toc.tocLength[0] | toc.tocLength[1] | toc.firstTrack | toc.lastTrack, 0);
+    Block block;
+    EXPECT_EQ(block.Read(h, 0, 1), 0);
+    CloseCDHandle(h);
+  }
+  DeleteFileW(cue.c_str());
+}
+
+TEST_F(VirtualDrives, CdromLetterWithoutImageHasNoDisc) {
+  CDHANDLE h = Open("empty");
+  if (h == 0) GTEST_SKIP() << "this Wine opens no device for a folder drive";
+  CDTableOfContents toc;
+  EXPECT_EQ(ReadTOC(h, &toc), 0);
+  EXPECT_NE(GetAspiLibError(), 0);
+  CloseCDHandle(h);
+}
+
+}  // namespace
