@@ -114,7 +114,9 @@ TEST(LameEnc, EncodesCbr128ToParsableFrames) {
   EXPECT_EQ(end, data.size());
   ASSERT_GE(frames.size(), kFrames / 1152 + 1);
   EXPECT_LE(frames.size(), kFrames / 1152 + 4);  // encoder delay and padding
-  for (const Frame& fr : frames) EXPECT_EQ(fr.bitrateIndex, 9) << "at " << fr.offset;  // 128k
+  size_t not128 = 0;
+  for (const Frame& fr : frames) not128 += fr.bitrateIndex != 9;  // index 9 is 128 kbps
+  EXPECT_EQ(not128, 0u) << "of " << frames.size() << " frames";
   // The first frame carries the Info tag after the 32-byte stereo side info.
   ASSERT_GT(data.size(), 40u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&data[36]), 4), "Info");
