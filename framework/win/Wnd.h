@@ -74,7 +74,10 @@ class CWnd : public CCmdTarget {
 
   operator HWND() const { return m_hWnd; }
   // Null-safe: a null CWnd* (FromHandle(NULL), GetParent of a top-level) gives NULL.
-  HWND GetSafeHwnd() const { return reinterpret_cast<UINT_PTR>(this) ? m_hWnd : nullptr; }
+  HWND GetSafeHwnd() const {
+    const CWnd* volatile self = this;  // volatile: the check must survive optimisation
+    return self ? self->m_hWnd : nullptr;
+  }
   BOOL operator==(const CWnd& wnd) const { return m_hWnd == wnd.m_hWnd; }
 
   // Handle maps.
