@@ -73,12 +73,12 @@ DWORD DefineWineCdDrive(wchar_t letter, const std::string& unixFolder) {
 
 DWORD RemoveWineDrive(wchar_t letter) { return Send(letter, kDeviceNone, std::string()); }
 
+// GetLogicalDrives is no help here: under Wine it keeps reporting letters removed again.
 wchar_t FindFreeDriveLetter(const wchar_t* preferred) {
-  DWORD used = GetLogicalDrives();
   for (const wchar_t* p = preferred; *p; ++p) {
     wchar_t root[] = L"?:\\";
     root[0] = *p;
-    if (!(used & (1u << (*p - L'A'))) && GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR) return *p;
+    if (GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR) return *p;
   }
   return 0;
 }

@@ -6,7 +6,9 @@
 
 #include <map>
 #include <memory>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/cdgrab/AudioCDGrabber.h"
@@ -234,6 +236,42 @@ TEST_F(VirtualDrives, WaveFilesAndSilentPregap) {
   std::vector<uint8_t> zero(kCDSectorBytes, 0);
   EXPECT_EQ(memcmp(block.Data(), zero.data(), kCDSectorBytes), 0);
   EXPECT_EQ(memcmp(block.Data() + kCDSectorBytes, wav.data() + 44, kCDSectorBytes), 0);
+  CloseCDHandle(h);
+}
+
+TEST_F(VirtualDrives, ReadersOnTwoThreadsWhileAnotherRefreshes) {
+  CDHANDLE h = Open("plain");
+  ASSERT_NE(h, 0);
+  std::vector<uint8_t> image = ReadWholeFile(folders_["plain"] + L"track01.bin");
+  ASSERT_EQ(image.size(), 3000u * kCDSectorBytes);
+  std::atomic<int> mismatches{0};
+  std::atomic<bool> readersDone{false};  // only stops the refresher; no data rides on it
+  auto reader = [&](uint32_t from) {
+    Block block;
+    for (int pass = 0; pass < 20; ++pass) {
+      for (uint32_t lba = from; lba + 26 <= from + 1300; lba += 26) {
+        if (block.Read(h, static_cast<int32_t>(lba), 26) != 1 ||
+            memcmp(block.Data(), image.data() + size_t(lba) * kCDSectorBytes,
+                   26 * kCDSectorBytes) != 0)
+          ++mismatches;
+      }
+    }
+  };
+  std::thread refresher([&] {
+    while (!readersDone.load(std::memory_order_relaxed)) {
+      CDHANDLE other = Open("mixed");
+      CDTableOfContents toc;
+      if (other) ReadTOC(other, &toc);
+      CloseCDHandle(other);
+      GetAspiLibError();
+    }
+  });
+  std::thread a(reader, 0), b(reader, 1500);
+  a.join();
+  b.join();
+  readersDone.store(true, std::memory_order_relaxed);
+  refresher.join();
+  EXPECT_EQ(mismatches.load(), 0);
   CloseCDHandle(h);
 }
 
