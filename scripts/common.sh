@@ -9,7 +9,7 @@ phase() {  # phase NAME: prints the time the previous phase took, starts the nex
   local now; now=$(date +%s)
   [ -n "${phase_name:-}" ] && printf '[time] %-13s %4ds\n' "$phase_name" $((now - phase_start))
   phase_name=$1; phase_start=$now
-  [ -n "$1" ] && echo "== $1"
+  if [ -n "$1" ]; then echo "== $1"; fi
 }
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
