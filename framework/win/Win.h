@@ -8,3 +8,4 @@
 #include "framework/win/PropSheet.h"
 #include "framework/win/WinApp.h"
 #include "framework/win/Gdi.h"
+#include "framework/win/AllControls.h"
