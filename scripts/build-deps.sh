@@ -60,7 +60,7 @@ fetch_orig() {
   local found
   found=$(ls "$src"/"${pkg}"_"${upstream}".orig.tar.* 2>/dev/null | head -n1 || true)
   if [ -z "$found" ]; then
-    (cd "$src" && apt-get source --download-only "$pkg=$ver" || true)
+    (cd "$src" && apt-get source --download-only "$pkg=$ver" >&2 || true)
     found=$(ls "$src"/"${pkg}"_"${upstream}".orig.tar.* 2>/dev/null | head -n1 || true)
   fi
   [ -n "$found" ] || { echo "could not download the source of $pkg $ver" >&2; return 1; }
@@ -83,9 +83,10 @@ cmake_cross() {
     -DBUILD_SHARED_LIBS=OFF "$@"
 }
 
-# Configures, builds and installs a CMake project: cmake_build DIR [OPTIONS...]
+# Unpacks, configures, builds and installs a CMake project: cmake_build PKG [OPTIONS...]
+# (A failing $(...) inside an argument would not stop the step: assign it first.)
 cmake_build() {
-  local dir=$1; shift
+  local dir; dir=$(unpack "$1"); shift
   cmake_cross -S "$dir" -B "$dir/build" "$@"
   cmake --build "$dir/build" -j "$jobs"
   cmake --install "$dir/build"
@@ -103,21 +104,21 @@ configure_cross() {
 }
 
 build_googletest() {
-  cmake_build "$(unpack googletest)" -Dgtest_disable_pthreads=OFF
+  cmake_build googletest -Dgtest_disable_pthreads=OFF
 }
 
 build_ogg() {
-  cmake_build "$(unpack libogg)" -DINSTALL_DOCS=OFF
+  cmake_build libogg -DINSTALL_DOCS=OFF
 }
 
 build_vorbis() {
   # Point vorbis straight at our ogg: the toolchain's find root hides the prefix.
-  cmake_build "$(unpack libvorbis)" -DOGG_INCLUDE_DIR="$prefix/include" \
+  cmake_build libvorbis -DOGG_INCLUDE_DIR="$prefix/include" \
     -DOGG_LIBRARY="$prefix/lib/libogg.a"
 }
 
 build_lame() {
-  cd "$(unpack lame)"
+  local dir; dir=$(unpack lame); cd "$dir"
   autotools_env
   configure_cross --disable-frontend --disable-decoder --disable-gtktest
   make -j "$jobs" -C libmp3lame
@@ -144,12 +145,12 @@ build_lame_dll() {
 }
 
 build_taglib() {
-  cmake_build "$(unpack taglib)" -DBUILD_BINDINGS=OFF -DBUILD_TESTING=OFF -DBUILD_EXAMPLES=OFF \
+  cmake_build taglib -DBUILD_BINDINGS=OFF -DBUILD_TESTING=OFF -DBUILD_EXAMPLES=OFF \
     -DWITH_ZLIB=OFF
 }
 
 build_portaudio() {
-  cd "$(unpack portaudio19)"
+  local dir; dir=$(unpack portaudio19); cd "$dir"
   autotools_env
   configure_cross --with-winapi=wmme,directx
   # The default target also builds the examples and tests; we need the library.
@@ -158,7 +159,7 @@ build_portaudio() {
 }
 
 build_sox() {
-  cd "$(unpack sox)"
+  local dir; dir=$(unpack sox); cd "$dir"
   autotools_env
   local off=(magic png ladspa mad id3tag lame twolame oggvorbis opus flac amrwb amrnb wavpack
     sndio coreaudio alsa ao pulseaudio waveaudio sndfile oss sunaudio mp3 gsm lpc10)
