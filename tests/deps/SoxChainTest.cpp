@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace {
