@@ -35,6 +35,19 @@ std::wstring DosPath(const std::string& unixPath) {
   return path;
 }
 
+// A folder's identity (Wine's file index is the Unix inode), or 0 when it cannot be opened.
+uint64_t FolderId(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION info;
+  uint64_t id = 0;
+  if (GetFileInformationByHandle(h, &info))
+    id = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  CloseHandle(h);
+  return id;
+}
+
 std::vector<uint8_t> ReadWholeFile(const std::wstring& path) {
   std::vector<uint8_t> bytes;
   HANDLE h =
@@ -79,6 +92,15 @@ struct Block {
 class VirtualDrives : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // Letters an interrupted earlier run left over our discs would crowd the list.
+    for (const char* name : kDiscNames) {
+      uint64_t id = FolderId(DosPath(std::string(CDGRAB_TEST_DISCS) + "/" + name));
+      for (const wchar_t* p = cdgrab::kSpareLetters; id && *p; ++p) {
+        wchar_t root[] = L"?:\\";
+        root[0] = *p;
+        if (GetDriveTypeW(root) == DRIVE_CDROM && FolderId(root) == id) cdgrab::RemoveWineDrive(*p);
+      }
+    }
     for (const char* name : kDiscNames) {
       std::string folder = std::string(CDGRAB_TEST_DISCS) + "/" + name;
       wchar_t letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
