@@ -356,29 +356,3 @@ BOOL AfxSocketInit(WSADATA* lpwsaData) {
   if (lpwsaData) *lpwsaData = data;
   return TRUE;
 }
-
-void AfxFormatStrings(CString& rString, LPCTSTR lpszFormat, LPCTSTR const* rglpsz, int nString) {
-  rString.Empty();
-  for (LPCTSTR p = lpszFormat; *p; ++p) {
-    if (p[0] == L'%' && p[1] >= L'1' && p[1] <= L'9') {
-      int i = p[1] - L'1';
-      if (i < nString && rglpsz[i]) rString += rglpsz[i];
-      ++p;
-    } else {
-      rString += *p;
-    }
-  }
-}
-
-void AfxFormatString1(CString& rString, UINT nIDS, LPCTSTR lpsz1) {
-  CString format;
-  format.LoadString(nIDS);
-  AfxFormatStrings(rString, format, &lpsz1, 1);
-}
-
-void AfxFormatString2(CString& rString, UINT nIDS, LPCTSTR lpsz1, LPCTSTR lpsz2) {
-  CString format;
-  format.LoadString(nIDS);
-  LPCTSTR args[] = {lpsz1, lpsz2};
-  AfxFormatStrings(rString, format, args, 2);
-}

@@ -71,7 +71,3 @@ int AfxMessageBox(UINT nIDPrompt, UINT nType = MB_OK, UINT nIDHelp = static_cast
 // Windows Sockets 1.1; cleaned up when the process ends normally.
 BOOL AfxSocketInit(struct WSAData* lpwsaData = nullptr);
 inline void AfxEnableControlContainer() {}
-// "%1".."%9" of lpszFormat replaced by the strings.
-void AfxFormatStrings(CString& rString, LPCTSTR lpszFormat, LPCTSTR const* rglpsz, int nString);
-void AfxFormatString1(CString& rString, UINT nIDS, LPCTSTR lpsz1);
-void AfxFormatString2(CString& rString, UINT nIDS, LPCTSTR lpsz1, LPCTSTR lpsz2);
