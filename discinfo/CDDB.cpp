@@ -1,0 +1,281 @@
+#include "discinfo/CDDB.h"
+
+#include <lmcons.h>
+
+#include <new>
+
+#include "discinfo/DiscInfoLog.h"
+#include "discinfo/WSocket.h"
+
+namespace {
+
+constexpr int kLogInfo = 0;
+constexpr DWORD kErrorReplyIncomplete = 516;  // a wait ran out, or no match
+constexpr DWORD kErrorRecordUnusable = 517;
+constexpr DWORD kErrorConnectionClosed = 524;  // with the ITF facility
+constexpr DWORD kErrorOutOfMemory = 14;
+
+// Standard Base64 (RFC 4648), "=" padded, no line breaks.
+CStringA Base64Encode(const CStringA& data) {
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  const std::string& in = data.str();
+  std::string out;
+  out.reserve((in.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < in.size(); i += 3) {
+    const size_t n = in.size() - i < 3 ? in.size() - i : 3;
+    DWORD group = static_cast<BYTE>(in[i]) << 16;
+    if (n > 1) group |= static_cast<BYTE>(in[i + 1]) << 8;
+    if (n > 2) group |= static_cast<BYTE>(in[i + 2]);
+    out += kAlphabet[(group >> 18) & 0x3F];
+    out += kAlphabet[(group >> 12) & 0x3F];
+    out += n > 1 ? kAlphabet[(group >> 6) & 0x3F] : '=';
+    out += n > 2 ? kAlphabet[group & 0x3F] : '=';
+  }
+  return CStringA(out.c_str(), static_cast<int>(out.size()));
+}
+
+// Three characters of code; fewer give -1.
+int BodyReplyCode(LPCSTR body) {
+  if (body == nullptr || lstrlenA(body) < 3) return -1;
+  char code[4] = {body[0], body[1], body[2], '\0'};
+  return atoi(code);
+}
+
+// The socket is the request's: connected here, closed by its destructor.
+void ConnectFor(CWSocket& socket, const CCDDB& client, const CCDDBServerEntry& server) {
+  socket.Create(FALSE);
+  if (!client.m_proxyHost.IsEmpty()) {
+    socket.Connect(client.m_proxyHost, client.m_proxyPort);
+  } else {
+    socket.Connect(server.m_host, server.m_port);
+  }
+}
+
+void SendRequest(CWSocket& socket, const CString& request) {
+  const CStringA narrow(request);
+  socket.Send(narrow.GetString(), narrow.GetLength(), 0);
+}
+
+}  // namespace
+
+CCDDBServerEntry::CCDDBServerEntry(BOOL bLookup)
+    : m_cgiPath(bLookup ? L"/~cddb/cddb.cgi" : L"/~cddb/submit.cgi") {}
+
+CCDDB::CCDDB() {
+  SetClientHost(L"auto");
+  SetClientUser(L"auto");
+}
+
+void CCDDB::SetClientHost(const CString& host) {
+  if (host == L"auto") {
+    char name[256] = {};
+    m_helloHost.Empty();
+    if (gethostname(name, sizeof(name) - 1) == 0) m_helloHost = CString(name);
+  } else {
+    m_helloHost = host;
+  }
+  SanitizeHelloField(m_helloHost);
+}
+
+void CCDDB::SetClientUser(const CString& user) {
+  if (user == L"auto") {
+    wchar_t name[UNLEN + 1] = {};
+    DWORD size = UNLEN + 1;
+    m_helloUser = GetUserNameW(name, &size) ? CString(name) : CString(L"Unknown");
+  } else {
+    m_helloUser = user;
+  }
+  SanitizeHelloField(m_helloUser);
+}
+
+void CCDDB::SanitizeHelloField(CString& field) {
+  for (int i = 0; i < field.GetLength(); ++i) {
+    const wchar_t ch = field.GetAt(i);
+    const bool keep =
+        (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z') || (ch >= L'0' && ch <= L'9');
+    if (!keep) field.SetAt(i, L'_');
+  }
+}
+
+// The client name and version go out unescaped: they are ours, not the user's.
+CString CCDDB::BuildHelloArgs() {
+  CString hello;
+  hello.Format(L"hello=%s+%s+%s+%s&proto=%d", m_helloUser, m_helloHost, m_clientName,
+               m_clientVersion, m_protocolLevel);
+  return hello;
+}
+
+CString CCDDB::BuildHostHeader(const CCDDBServerEntry& server) {
+  CString header;
+  if (m_proxyUser.IsEmpty()) {
+    header.Format(L"Host: %s", server.m_host);
+    return header;
+  }
+  CString credentials;
+  credentials.Format(L"%s:%s", m_proxyUser, m_proxyPassword);
+  const CStringA encoded = Base64Encode(CStringA(credentials));
+  header.Format(L"Proxy-Authorization: Basic %hs\r\nHost: %s", encoded, server.m_host);
+  return header;
+}
+
+LPCSTR CCDDB::SkipHttpHeader(LPCSTR text) {
+  if (text == nullptr) return nullptr;
+  LPCSTR end = strstr(text, "\r\n\r\n");
+  return end != nullptr ? end + 4 : nullptr;
+}
+
+CString CCDDB::ToWideByProto(LPCSTR text) {
+  if (text == nullptr || *text == '\0') return CString();
+  try {
+    return AfxMultiByteToWide(text, -1, m_protocolLevel >= 6 ? CP_UTF8 : CP_ACP);
+  } catch (const std::bad_alloc&) {
+    RaiseCddbError(kErrorOutOfMemory, kCddbFacilityWin32, CString());
+  }
+}
+
+// A server reply is untrusted: it is read into one text, but never past
+// kMaxReplyBytes, so an endless reply ends as an incomplete one (516) instead of
+// eating the memory.
+BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, int mode) {
+  const int chunk = m_receiveChunk > 1 ? m_receiveChunk : 2;
+  char* buffer = new (std::nothrow) char[chunk];
+  if (buffer == nullptr) RaiseCddbError(kErrorOutOfMemory, kCddbFacilityWin32, CString());
+  struct BufferOwner {
+    char* p;
+    ~BufferOwner() { delete[] p; }
+  } owner{buffer};
+
+  const int terminatorLength = terminator != nullptr ? lstrlenA(terminator) : 0;
+  try {
+    for (;;) {
+      if (!socket.IsReadable(m_timeoutMs)) {
+        m_lastReply = CString(reply);
+        return FALSE;
+      }
+      const int received = socket.Receive(buffer, chunk - 1, 0);
+      if (received == 0) {
+        RaiseCddbError(kErrorConnectionClosed, kCddbFacilityItf, CString(reply));
+      }
+      buffer[received] = '\0';
+      reply += buffer;  // up to the first zero byte
+
+      if (mode == 1 || mode == 2) {
+        LPCSTR body = SkipHttpHeader(reply);
+        if (body != nullptr && *body != '\0') {
+          const int code = BodyReplyCode(body);
+          if (code < 210 || code > 219) break;  // one-line reply: no terminator comes
+        }
+      }
+      if (terminatorLength > 0) {
+        // Start far enough back to find a terminator split over two passes.
+        int from = reply.GetLength() - received - terminatorLength + 1;
+        if (from < 0) from = 0;
+        if (reply.Find(terminator, from) >= 0) break;
+      }
+      if (reply.GetLength() >= kMaxReplyBytes) {
+        m_lastReply = CString(reply);
+        RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply);
+      }
+    }
+  } catch (CWSocketException* e) {
+    const int code = e->m_socketError;
+    e->Delete();
+    RaiseCddbError(static_cast<DWORD>(code), kCddbFacilityWin32, CString());
+  }
+  m_lastReply = CString(reply);
+  return TRUE;
+}
+
+void CCDDB::QueryDisc(const CCDDBServerEntry& server, DWORD discId,
+                      const CCDDBTrackPositionArray& positions,
+                      CArray<CCDDBQueryResult, CCDDBQueryResult&>& matches) {
+  matches.RemoveAll();
+  try {
+    CWSocket socket;
+    ConnectFor(socket, *this, server);
+
+    CString discIdText;
+    discIdText.Format(L"%08x", discId);
+    const INT_PTR tracks = positions.GetSize() - 1;
+    CString count;
+    count.Format(L"%d", static_cast<int>(tracks));
+    CString offsets;
+    for (INT_PTR i = 0; i < tracks; ++i) {
+      if (i > 0) offsets += L"+";
+      offsets.AppendFormat(L"%d", static_cast<int>(positions.GetAt(i).GetFrameOffset()));
+    }
+    CString seconds;
+    if (tracks >= 0) seconds.Format(L"%d", static_cast<int>(positions.GetAt(tracks).GetSeconds()));
+
+    CString request;
+    if (m_proxyHost.IsEmpty()) {
+      request.Format(L"GET %s?cmd=cddb+query+%s+%s+%s+%s&%s HTTP/1.0\r\n\r\n", server.m_cgiPath,
+                     discIdText, count, offsets, seconds, BuildHelloArgs());
+    } else {
+      // The URL carries no port, whatever the entry's port.
+      request.Format(L"GET http://%s%s?cmd=cddb+query+%s+%s+%s+%s&%s HTTP/1.0\r\n%s\r\n\r\n",
+                     server.m_host, server.m_cgiPath, discIdText, count, offsets, seconds,
+                     BuildHelloArgs(), BuildHostHeader(server));
+    }
+    SendRequest(socket, request);
+
+    CStringA reply;
+    reply.GetBuffer(4096);
+    reply.ReleaseBuffer(0);
+    if (!ReceiveReply(socket, "\r\n.\r\n", reply, 1)) {
+      RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply);
+    }
+    if (!ParseQueryBody(SkipHttpHeader(reply), discIdText, matches)) {
+      RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply);
+    }
+  } catch (CWSocketException* e) {
+    const int code = e->m_socketError;
+    e->Delete();
+    RaiseCddbError(static_cast<DWORD>(code), kCddbFacilityWin32, CString());
+  }
+}
+
+void CCDDB::Read(const CCDDBServerEntry& server, DWORD discId, const CString& category,
+                 CCDDBRecord& record) {
+  try {
+    CWSocket socket;
+    ConnectFor(socket, *this, server);
+
+    CString discIdText;
+    discIdText.Format(L"%08x", discId);
+    CString request;
+    if (m_proxyHost.IsEmpty()) {
+      request.Format(L"GET %s?cmd=cddb+read+%s+%s&%s HTTP/1.0\r\n\r\n", server.m_cgiPath, category,
+                     discIdText, BuildHelloArgs());
+    } else {
+      request.Format(L"GET http://%s%s?cmd=cddb+read+%s+%s&%s HTTP/1.0\r\n%s\r\n\r\n",
+                     server.m_host, server.m_cgiPath, category, discIdText, BuildHelloArgs(),
+                     BuildHostHeader(server));
+    }
+    SendRequest(socket, request);
+
+    CStringA reply;
+    reply.GetBuffer(4096);
+    reply.ReleaseBuffer(0);
+    if (!ReceiveReply(socket, "\r\n.\r\n", reply, 0)) {
+      RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply);
+    }
+    if (!ParseReadReply(SkipHttpHeader(reply), record)) {
+      RaiseCddbErrorPlain(kErrorRecordUnusable, m_lastReply);
+    }
+    if (record.m_discId != discId) {
+      CString line;
+      line.Format(
+          L"CCDDB::Read, Returned DiscID from CDDB read (%08x) is different than the computed "
+          L"value (%08x), using the computed value",
+          record.m_discId, discId);
+      DiscInfoLog(line, kLogInfo);
+      record.m_discId = discId;
+    }
+  } catch (CWSocketException* e) {
+    const int code = e->m_socketError;
+    e->Delete();
+    RaiseCddbError(static_cast<DWORD>(code), kCddbFacilityWin32, CString());
+  }
+}

@@ -1,0 +1,93 @@
+#include "discinfo/WSocket.h"
+
+IMPLEMENT_DYNAMIC(CWSocketException, CException)
+
+BOOL CWSocketException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext) {
+  if (pnHelpContext != nullptr) *pnHelpContext = 0;
+  if (lpszError == nullptr || nMaxError == 0) return FALSE;
+  lpszError[0] = L'\0';
+
+  LPWSTR pSystem = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+      nullptr, static_cast<DWORD>(m_socketError), 0x0800, reinterpret_cast<LPWSTR>(&pSystem), 0,
+      nullptr);
+  if (n == 0 || pSystem == nullptr) {
+    if (pSystem != nullptr) LocalFree(pSystem);
+    return FALSE;
+  }
+  lstrcpynW(lpszError, pSystem, static_cast<int>(nMaxError));
+  LocalFree(pSystem);
+  return TRUE;
+}
+
+void ThrowWSocketException(int nError) {
+  if (nError == 0) nError = WSAGetLastError();
+  throw new CWSocketException(nError);
+}
+
+CWSocket::~CWSocket() { Close(); }
+
+void CWSocket::Close() {
+  if (m_socket == INVALID_SOCKET) return;
+  closesocket(m_socket);
+  m_socket = INVALID_SOCKET;
+}
+
+void CWSocket::Create(BOOL bUdp) { Create(bUdp ? SOCK_DGRAM : SOCK_STREAM, 0, AF_INET); }
+
+void CWSocket::Create(int nType, int nProtocol, int nFamily) {
+  m_socket = socket(nFamily, nType, nProtocol);
+  if (m_socket == INVALID_SOCKET) ThrowWSocketException();
+}
+
+void CWSocket::Connect(LPCTSTR lpszHost, int nPort) {
+  const CStringA host(lpszHost);
+
+  sockaddr_in address;
+  ZeroMemory(&address, sizeof(address));
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<u_short>(nPort));
+  address.sin_addr.s_addr = inet_addr(host);
+  if (address.sin_addr.s_addr == INADDR_NONE) {
+    const hostent* pHost = gethostbyname(host);
+    if (pHost == nullptr || pHost->h_addr_list == nullptr || pHost->h_addr_list[0] == nullptr) {
+      ThrowWSocketException();
+    }
+    CopyMemory(&address.sin_addr, pHost->h_addr_list[0], sizeof(address.sin_addr));
+  }
+  // No time-out of its own: it blocks as long as the system lets it.
+  if (connect(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) ==
+      SOCKET_ERROR) {
+    ThrowWSocketException();
+  }
+}
+
+int CWSocket::Send(const char* pData, int nLength, int nFlags) {
+  const int n = send(m_socket, pData, nLength, nFlags);
+  if (n == SOCKET_ERROR) ThrowWSocketException();
+  return n;
+}
+
+int CWSocket::Receive(char* pBuffer, int nSize, int nFlags) {
+  const int n = recv(m_socket, pBuffer, nSize, nFlags);
+  if (n == SOCKET_ERROR) ThrowWSocketException();
+  return n;
+}
+
+timeval MillisecondsToTimeval(DWORD dwMilliseconds) {
+  timeval tv;
+  tv.tv_sec = static_cast<long>(dwMilliseconds / 1000);
+  tv.tv_usec = static_cast<long>((dwMilliseconds % 1000) * 1000);
+  return tv;
+}
+
+BOOL CWSocket::IsReadable(DWORD dwMilliseconds) {
+  timeval tv = MillisecondsToTimeval(dwMilliseconds);
+  fd_set readSet;
+  FD_ZERO(&readSet);
+  FD_SET(m_socket, &readSet);
+  const int n = select(0, &readSet, nullptr, nullptr, &tv);
+  if (n == SOCKET_ERROR) ThrowWSocketException();
+  return n != 0;
+}
