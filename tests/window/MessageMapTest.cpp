@@ -356,3 +356,74 @@ TEST(ExceptionContainment, HandlersThatThrowDoNotUnwindThroughUser32) {
 }
 
 }  // namespace
+
+namespace {
+
+class CTestBar : public CControlBar {
+ public:
+  CSize CalcFixedLayout(BOOL, BOOL) override { return CSize(0, 30); }
+};
+
+TEST(ControlBars, RepositionBarsDocksBarsAndGivesTheRestToTheLeftOver) {
+  CWnd host;
+  ASSERT_TRUE(host.CreateEx(0, nullptr, L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr));
+  CTestBar top;
+  CTestBar bottom;
+  RECT rc{0, 0, 10, 10};
+  ASSERT_TRUE(top.Create(nullptr, L"", WS_CHILD | WS_VISIBLE, rc, &host, AFX_IDW_TOOLBAR));
+  ASSERT_TRUE(bottom.Create(nullptr, L"", WS_CHILD | WS_VISIBLE, rc, &host, AFX_IDW_STATUS_BAR));
+  top.SetBarStyle(CBRS_TOP);
+  bottom.SetBarStyle(CBRS_BOTTOM);
+  CWnd rest;
+  ASSERT_TRUE(rest.Create(nullptr, L"", WS_CHILD | WS_VISIBLE, rc, &host, AFX_IDW_PANE_FIRST));
+
+  RECT left{};
+  host.RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0, CWnd::reposQuery,
+                      &left);
+  RECT client{};
+  host.GetClientRect(&client);
+  EXPECT_EQ(left.top, client.top + 30);
+  EXPECT_EQ(left.bottom, client.bottom - 30);
+
+  host.RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, AFX_IDW_PANE_FIRST);
+  auto placed = [&](CWnd& w) {
+    RECT r{};
+    w.GetWindowRect(&r);
+    host.ScreenToClient(&r);
+    return r;
+  };
+  RECT t = placed(top);
+  RECT b = placed(bottom);
+  RECT m = placed(rest);
+  EXPECT_EQ(t.top, 0);
+  EXPECT_EQ(t.bottom, 30);
+  EXPECT_EQ(t.right, client.right);
+  EXPECT_EQ(b.top, client.bottom - 30);
+  EXPECT_EQ(m.top, 30);
+  EXPECT_EQ(m.bottom, client.bottom - 30);
+  host.DestroyWindow();
+}
+
+DWORD WINAPI LookUpFromWorker(LPVOID param) {
+  auto* target = static_cast<CWnd*>(param);
+  bool ok = CWnd::FromHandlePermanent(target->m_hWnd) == target;
+  HWND desktop = ::GetDesktopWindow();
+  CWnd* temp = CWnd::FromHandle(desktop);  // this thread's own temporary
+  ok = ok && temp && temp->m_hWnd == desktop && CWnd::FromHandlePermanent(desktop) == nullptr;
+  return ok ? 1 : 0;
+}
+
+TEST(HandleMaps, PermanentLookupWorksFromAWorkerThread) {
+  CWnd wnd;
+  ASSERT_TRUE(wnd.CreateEx(0, nullptr, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+  HANDLE thread = ::CreateThread(nullptr, 0, &LookUpFromWorker, &wnd, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ::WaitForSingleObject(thread, 10000);
+  DWORD code = 0;
+  ::GetExitCodeThread(thread, &code);
+  ::CloseHandle(thread);
+  EXPECT_EQ(code, 1u);
+  wnd.DestroyWindow();
+}
+
+}  // namespace
