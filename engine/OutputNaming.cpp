@@ -1,0 +1,228 @@
+#include "engine/OutputNaming.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+
+#include "framework/core/Exceptions.h"
+#include "engine/Settings.h"
+
+// Naming runs on the user-interface thread (track list, Output page) and on the rip job's
+// encoder thread. It takes no lock: while a rip job runs, its modal progress window keeps
+// the user from editing the record or the settings, and the disc refresh redoes the
+// destinations once it has filled the record.
+CCDDBRecord g_cddbRecord;
+
+namespace {
+
+// How a style builds a name. The prefix is a string of pieces joined with nothing between
+// them: A artist, B album, Y year, S separator, K the literal "Track", \ a folder break.
+enum class FilePart { Number, Title, NumberTitle };
+
+struct FileStyleRule {
+  const wchar_t* text;  // the Output page's option text, "-" standing for the separator
+  const wchar_t* prefix;
+  FilePart part;
+};
+
+// The order is the stored FileStyle value: existing folders keep their names only while
+// this table stays as it is.
+constexpr FileStyleRule kFileStyles[kFileStyleCount] = {
+    {L" <Tracknum>", L"", FilePart::Number},
+    {L" Track<Tracknum>", L"K", FilePart::Number},
+    {L" <Tracktitle>", L"", FilePart::Title},
+    {L" <Tracknum>-<Tracktitle>", L"", FilePart::NumberTitle},
+    {L" <Artist>-<Album>-<Tracktitle>", L"ASBS", FilePart::Title},
+    {L" <Artist>-<Album>-<Tracknum>-<Tracktitle>", L"ASBS", FilePart::NumberTitle},
+    {L" <Artist>-<Album>-<Year>-<Tracknum>-<Tracktitle>", L"ASBSYS", FilePart::NumberTitle},
+    {L" <Artist>\\<Tracknum>-<Tracktitle>", L"A\\", FilePart::NumberTitle},
+    {L" <Artist>-<Album>\\<Tracktitle>", L"ASB\\", FilePart::Title},
+    {L" <Artist>\\<Album>\\<Tracktitle>", L"A\\B\\", FilePart::Title},
+    {L" <Artist>-<Album>\\<Tracknum>-<Tracktitle>", L"ASB\\", FilePart::NumberTitle},
+    {L" <Artist>\\<Album>\\<Tracknum>-<Tracktitle>", L"A\\B\\", FilePart::NumberTitle},
+    {L" <Artist>-<Album>-<Year>\\<Tracknum>-<Tracktitle>", L"ASBSY\\", FilePart::NumberTitle},
+};
+
+const FileStyleRule* CurrentStyle() {
+  return FileStyle >= 0 && FileStyle < kFileStyleCount ? &kFileStyles[FileStyle] : nullptr;
+}
+
+// Names the system keeps for devices: "CON" or "con.mp3" opens the console, not a file.
+// Windows compares the part before the first dot, trailing blanks ignored.
+bool IsReservedDeviceName(const CString& name) {
+  int stemLength = name.Find(L'.');
+  CString stem = stemLength < 0 ? name : name.Left(stemLength);
+  stem.TrimRight(L' ');
+  static const wchar_t* const kPlain[] = {L"CON", L"PRN", L"AUX", L"NUL"};
+  for (const wchar_t* reserved : kPlain) {
+    if (stem.CompareNoCase(reserved) == 0) return true;
+  }
+  if (stem.GetLength() != 4 || stem[3] < L'1' || stem[3] > L'9') return false;
+  CString head = stem.Left(3);
+  return head.CompareNoCase(L"COM") == 0 || head.CompareNoCase(L"LPT") == 0;
+}
+
+}  // namespace
+
+CString GetFileStyleText(short style) {
+  if (style < 0 || style >= kFileStyleCount) return CString();
+  CString text(kFileStyles[style].text);
+  // Literal text: a "%" in the separator stays a "%".
+  text.Replace(L"-", Separator);
+  return text;
+}
+
+// Record texts come from a remote server, so a sanitised text must stay one harmless name
+// step: no folder break, no "." or ".." step, no name that Windows would silently change
+// (trailing dots and blanks) or open as a device.
+CString SanitizeFileName(const CString& name) {
+  CString result(name);
+  for (wchar_t ch : {L'\\', L'/', L'"', L'<', L'>', L'|', L'*', L'?', L':'}) {
+    result.Replace(ch, L'_');
+  }
+  result.TrimRight();
+  result.TrimLeft();
+  // After the trim, so texts that only had blanks or line ends around them keep their
+  // old names.
+  for (int i = 0; i < result.GetLength(); ++i) {
+    wchar_t ch = result[i];
+    if (ch < 0x20 || ch == 0x7F) result.SetAt(i, L'_');
+  }
+  int length = result.GetLength();
+  while (length > 0 && (result[length - 1] == L'.' || std::iswspace(result[length - 1]))) {
+    --length;
+  }
+  result = result.Left(length);
+  if (result.IsEmpty()) return CString(L"_");
+  if (IsReservedDeviceName(result)) result.Insert(0, L'_');
+  return result;
+}
+
+CString GetFormatExtension(short format) {
+  switch (format) {
+    case 1:
+      return CString(L".wav");
+    case 2:
+      return CString(L".mp3");
+    case 3:
+      return CString(L".ogg");
+    default:
+      return CString();
+  }
+}
+
+CString BuildOutputFolder() {
+  CString result(DesDir);
+  const FileStyleRule* style = CurrentStyle();
+  if (!style) return result;
+  const CString artist = SanitizeFileName(g_cddbRecord.m_artist);
+  const CString album = SanitizeFileName(g_cddbRecord.m_title);
+  for (const wchar_t* piece = style->prefix; *piece; ++piece) {
+    switch (*piece) {
+      case L'A':
+        result += artist;
+        break;
+      case L'B':
+        result += album;
+        break;
+      case L'S':
+        result += Separator;
+        break;
+      case L'Y':
+        result.AppendFormat(L"%d", g_cddbRecord.m_year);
+        break;
+      case L'K':
+        result += L"Track";
+        break;
+      default:
+        result += *piece;
+        break;
+    }
+  }
+  return result;
+}
+
+CString BuildOutputFilePart(short trackIndex) {
+  if (trackIndex < 0) AfxThrowInvalidArgException();
+  CString number;
+  number.Format(L"%02d", trackIndex + 1);
+  CString result;
+  if (const FileStyleRule* style = CurrentStyle()) {
+    // A record with fewer titles than the disc has tracks names the rest as the
+    // placeholder record would, rather than failing the whole track list.
+    CString title = trackIndex < g_cddbRecord.m_trackTitles.GetSize()
+                        ? g_cddbRecord.m_trackTitles[trackIndex]
+                        : L"Track" + number;
+    switch (style->part) {
+      case FilePart::Number:
+        result = number;
+        break;
+      case FilePart::Title:
+        result = SanitizeFileName(title);
+        break;
+      case FilePart::NumberTitle:
+        result = number + Separator + SanitizeFileName(title);
+        break;
+    }
+  }
+  result += GetFormatExtension(OutputFormat);
+  return result;
+}
+
+CString BuildOutputName(short trackIndex) {
+  return BuildOutputFolder() + BuildOutputFilePart(trackIndex);
+}
+
+CString MakeUniqueFileName(const CString& path) {
+  // Only a dot in the last step starts the extension: cutting at a dot in a folder name
+  // (or, with no dot at all, at nothing) would move the file out of its folder.
+  int dot = path.ReverseFind(L'.');
+  int step = std::max(path.ReverseFind(L'\\'), path.ReverseFind(L'/'));
+  CString base = dot > step ? path.Left(dot) : path;
+  CString extension = GetFormatExtension(OutputFormat);
+  CString candidate;
+  for (int n = 2;; ++n) {
+    candidate.Format(L"%s (%d)%s", base, n, extension);
+    if (GetFileAttributesW(candidate) == INVALID_FILE_ATTRIBUTES) return candidate;
+  }
+}
+
+namespace {
+
+bool IsFolder(LPCWSTR path) {
+  DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+// Walks back to the first folder that can be created, then forward again, one step at a
+// time, in one buffer: each cut writes a terminator over a separator and the way forward
+// writes "\" back.
+BOOL CreateDirectoryPath(LPCWSTR path) {
+  wchar_t buffer[MAX_PATH];
+  const size_t end = std::wcslen(path);
+  // Anything longer could only be created in part; callers expect all or nothing.
+  if (end >= MAX_PATH) return FALSE;
+  std::wmemcpy(buffer, path, end + 1);
+  size_t cursor = end;
+  for (;;) {
+    if (!CreateDirectoryW(buffer, nullptr)) {
+      DWORD error = GetLastError();
+      if (error == ERROR_PATH_NOT_FOUND) {
+        size_t i = cursor;
+        while (i > 0 && buffer[i] != L'\\' && buffer[i] != L'/') --i;
+        if (i == 0) return FALSE;
+        buffer[i] = L'\0';
+        cursor = i;
+        continue;
+      }
+      // "Already exists" may be a file of that name; a root may refuse creation while
+      // being there. Only a folder at the path counts.
+      if (!IsFolder(buffer)) return FALSE;
+    }
+    if (cursor == end) return TRUE;
+    buffer[cursor] = L'\\';
+    while (buffer[cursor] != L'\0') ++cursor;
+  }
+}

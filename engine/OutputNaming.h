@@ -1,0 +1,47 @@
+// Output naming: the one rule set that turns the current disc record, a track index and
+// the OUTPUT settings (DesDir, FileStyle, Separator, OutputFormat) into the path of an
+// output file. The track list's Destination column and the rip job both use it, so the
+// two always agree. Reads the record and the settings without a lock (see the .cpp).
+#pragma once
+
+#include <windows.h>
+
+#include "discinfo/CDDBRecord.h"
+#include "engine/SectorTime.h"
+#include "framework/core/String.h"
+
+// The current disc record: filled by the disc refresh, read by naming, the track list,
+// tagging and the rip job.
+extern CCDDBRecord g_cddbRecord;
+
+constexpr short kFileStyleCount = 13;
+
+// The Output page's text of a style, each "-" shown as the current Separator; empty for a
+// style outside 0 to 12.
+CString GetFileStyleText(short style);
+
+// The nine characters \ / " < > | * ? : and control characters become "_"; white space is
+// trimmed and trailing dots dropped. A result that would be empty (or only dots and blanks)
+// is "_", and a reserved device name (CON, NUL, COM1, LPT1 ..., extension or not) gets a
+// leading "_", so the result is always a single usable name step.
+CString SanitizeFileName(const CString& name);
+
+// ".wav" for 1, ".mp3" for 2, ".ogg" for 3, empty for anything else.
+CString GetFormatExtension(short format);
+
+// DesDir + the folder prefix of FileStyle for the current record (no track needed).
+CString BuildOutputFolder();
+// The file part of track index (N, T or N S T) + the extension of OutputFormat; what
+// BuildOutputFolder's result is completed with. An index at or beyond the record's titles
+// is named with the "Track%02d" title; a negative index throws CInvalidArgException.
+CString BuildOutputFilePart(short trackIndex);
+// BuildOutputFolder() + BuildOutputFilePart(trackIndex).
+CString BuildOutputName(short trackIndex);
+
+// The first of "<base> (2)<ext>", "<base> (3)<ext>" ... that names neither a file nor a
+// folder; base is path without its extension, ext the extension of OutputFormat.
+CString MakeUniqueFileName(const CString& path);
+
+// Creates the folder and every missing parent. TRUE when the folder exists afterwards;
+// FALSE (creating nothing) for a path of MAX_PATH or more characters.
+BOOL CreateDirectoryPath(LPCWSTR path);
