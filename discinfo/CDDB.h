@@ -59,7 +59,7 @@ class CCDDB {
   virtual void NextReplyLine(const char*& pos, CStringA& line);
   // "#..." lines: the rest, trimmed.
   virtual BOOL ReadCommentLine(const CStringA& line, CStringA& comment);
-  // "key=value" with the value's \\n, \\t and \\\\ escapes undone.
+  // "key=value" with the value's \n, \t and \\ escapes undone.
   virtual BOOL SplitKeyValue(const CStringA& line, CStringA& key, CStringA& value);
   // ---- end reply parsing ----
 
