@@ -341,4 +341,8 @@ TEST_F(ResizeDlgTest, ScreenshotPause) {
   hold();
   SetClientSize(*dlg, 640, 420);
   hold();
+  // Then fully repainted, to tell layout from leftover pixels.
+  ::RedrawWindow(dlg->m_hWnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  hold();
 }
