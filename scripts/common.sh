@@ -75,6 +75,7 @@ started_xvfb=""
 start_display() {
   if [ -z "${DISPLAY:-}" ] || [ "${CORVANE_XVFB:-}" = 1 ]; then
     local n=${CORVANE_DISPLAY:-97}
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
     Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
     started_xvfb=$!
     export DISPLAY=":$n"
@@ -84,7 +85,7 @@ start_display() {
 
 start_wine() {
   mkdir -p "$WINEPREFIX"
-  wineserver -p
+  wineserver -p 2>/dev/null || true  # already running is fine
   # Without this warm-up the first program's Wine services keep ctest's pipe open.
   wine cmd /c exit >/dev/null 2>&1 || true
 }

@@ -4,6 +4,7 @@
 # says how to look at it.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+trap stop_all EXIT INT TERM
 
 phase packages;     ensure_packages
 phase dependencies; ensure_deps
@@ -14,6 +15,13 @@ wine_env
 export WINEPREFIX=$build/wineprefix-run
 start_display
 start_wine
+# The embedded default: a demo disc image (made once) on a Wine CD-ROM letter.
+demo=$build/demo-disc
+if [ ! -f "$demo/disc.cue" ]; then
+  python3 "$repo/platform/tools/make_test_disc.py" --out "$demo" --lengths 13500,9750,16125,11250,7875 >/dev/null
+fi
+wine "$build/bin/cdmount.exe" /d D: >/dev/null 2>&1 || true
+wine "$build/bin/cdmount.exe" D: "$demo" >/dev/null
 [ -z "$user_display" ] && echo "No display: running on Xvfb $DISPLAY (screenshot: DISPLAY=$DISPLAY import -window root shot.png)"
 phase ""
 status=0

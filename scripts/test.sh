@@ -3,7 +3,7 @@
 # Extra arguments go to ctest (for example -R ring).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-trap stop_all EXIT
+trap stop_all EXIT INT TERM
 
 phase packages;     ensure_packages
 phase dependencies; ensure_deps
