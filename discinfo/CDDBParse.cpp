@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "discinfo/CDDB.h"
 #include "discinfo/DiscInfoLog.h"
@@ -193,6 +194,15 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
   bool submittedSeen = false;
   bool discIdSeen = false;
   bool titleSeen = false;
+  // Raw bytes of every field that continues over several lines: a server may wrap
+  // a line inside a UTF-8 sequence, so the whole field is converted again after
+  // each piece instead of converting the pieces one by one.
+  std::string rawTitle;
+  std::string rawGenre;
+  std::string rawDiscExt;
+  std::string rawPlayOrder;
+  std::vector<std::string> rawTrackTitles;
+  std::vector<std::string> rawTrackExt;
 
   if (!text) {
     Warn(
@@ -254,14 +264,17 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
       }
     } else if (k == "DTITLE") {
       titleSeen = true;
-      titleText += ToWideByProto(value);
+      rawTitle += value.str();
+      titleText = ToWideByProto(CStringA(rawTitle.c_str()));
     } else if (k == "DYEAR") {
       record.m_year = std::atoi(value);
     } else if (k == "DGENRE") {
-      record.m_genre += ToWideByProto(value);
+      rawGenre += value.str();
+      record.m_genre = ToWideByProto(CStringA(rawGenre.c_str()));
     } else if (StartsWith(k, "TTITLE") || StartsWith(k, "EXTT")) {
       const bool isTitle = k[0] == 'T';
       CStringArray& titles = isTitle ? record.m_trackTitles : record.m_trackExtData;
+      std::vector<std::string>& raw = isTitle ? rawTrackTitles : rawTrackExt;
       const long n = TrackKeyNumber(After(k, isTitle ? 6 : 4));
       if (n > kMaxTrackKey) {
         CString warning;
@@ -275,11 +288,16 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
       // Only grows: a key below an earlier one must not drop the titles above it.
       // A negative number throws CInvalidArgException from the element access.
       if (n >= titles.GetSize()) titles.SetSize(n + 1);
-      titles.ElementAt(n) += ToWideByProto(value);
+      CString& title = titles.ElementAt(n);
+      if (raw.size() <= static_cast<size_t>(n)) raw.resize(n + 1);
+      raw[n] += value.str();
+      title = ToWideByProto(CStringA(raw[n].c_str()));
     } else if (k == "EXTD") {
-      record.m_discExtData += ToWideByProto(value);
+      rawDiscExt += value.str();
+      record.m_discExtData = ToWideByProto(CStringA(rawDiscExt.c_str()));
     } else if (k == "PLAYORDER") {
-      playOrderText += ToWideByProto(value);
+      rawPlayOrder += value.str();
+      playOrderText = ToWideByProto(CStringA(rawPlayOrder.c_str()));
     }
   }
 

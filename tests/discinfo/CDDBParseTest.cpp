@@ -351,8 +351,19 @@ TEST_F(CDDBParse, TextByProtocolLevel) {
   EXPECT_EQ(record.m_genre, CString(L"Indie Rock ") + CString(" \xd6sterreich").Mid(1));
   EXPECT_EQ(record.m_trackTitles[2], CString("Caf\xc3\xa9 Nights"));
 
-  CCDDBQueryResultArray matches;
+  // A server wraps long lines by bytes, so a UTF-8 sequence may straddle two lines
+  // of the same field: the field is still read whole.
   m_cddb.SetProtoLevel(6);
+  ASSERT_TRUE(ParseRead(RecordWith({"DTITLE=Caf\xc3", "DTITLE=\xa9", "TTITLE0=\xe2\x82",
+                                    "TTITLE0=\xac"
+                                    "5",
+                                    "EXTD=\xf0\x9f", "EXTD=\x8e\xb5"}),
+                        record));
+  EXPECT_EQ(record.m_title, L"Harbour Lights (Deluxe Edition)Caf\u00e9");
+  EXPECT_EQ(record.m_trackTitles[0], L"Tide Gate\u20ac5");
+  EXPECT_EQ(record.m_discExtData, L"Recorded live.\nRemastered.\U0001F3B5");
+
+  CCDDBQueryResultArray matches;
   ASSERT_TRUE(m_cddb.ParseQueryBody("200 rock 2a0e4c03 Bj\xc3\xb6rn / \xc3\x85sa\r\n", L"2a0e4c03",
                                     matches));
   EXPECT_EQ(matches[0].m_artist, L"Bj\u00f6rn");
