@@ -324,6 +324,36 @@ TEST_F(ResizeDlgTest, MinimumTrackingSizeIsTheInitialWindowSize) {
   EXPECT_EQ(info.ptMinTrackSize.y, window.bottom - window.top);
 }
 
+// The background erase leaves a visible clipOnErase control alone, unless the
+// dialog clips its children anyway (WS_CLIPCHILDREN).
+TEST_F(ResizeDlgTest, EraseSkipsClipOnEraseControls) {
+  dlg->AddControl(1003, 2, 2, 2, 2, kAnchorClipOnErase);
+  const RECT inside{310, 205, 320, 215};  // within control 1003
+  auto erase = [&](COLORREF& inControl, COLORREF& outside) {
+    HDC screen = ::GetDC(nullptr);
+    HDC mem = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, kW0, kH0);
+    HGDIOBJ old = ::SelectObject(mem, bitmap);
+    ::PatBlt(mem, 0, 0, kW0, kH0, BLACKNESS);
+    dlg->SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(mem));
+    AfxDeleteTempMaps();
+    inControl = ::GetPixel(mem, inside.left, inside.top);
+    outside = ::GetPixel(mem, 5, 290);
+    ::SelectObject(mem, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+  };
+  COLORREF inControl, outside;
+  erase(inControl, outside);
+  EXPECT_EQ(inControl, RGB(0, 0, 0));
+  EXPECT_NE(outside, RGB(0, 0, 0));
+
+  dlg->ModifyStyle(0, WS_CLIPCHILDREN);
+  erase(inControl, outside);
+  EXPECT_NE(inControl, RGB(0, 0, 0));
+}
+
 // Holds the dialog on screen before and after a resize when asked
 // (CORVANE_SHOT_PAUSE=seconds), for a screenshot from outside.
 TEST_F(ResizeDlgTest, ScreenshotPause) {
