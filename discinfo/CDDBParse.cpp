@@ -194,15 +194,27 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
   bool submittedSeen = false;
   bool discIdSeen = false;
   bool titleSeen = false;
-  // Raw bytes of every field that continues over several lines: a server may wrap
-  // a line inside a UTF-8 sequence, so the whole field is converted again after
-  // each piece instead of converting the pieces one by one.
+  // Raw bytes of every field that may continue over several lines: a server may
+  // wrap a line inside a UTF-8 sequence, so each field is converted whole, once,
+  // when the parse ends (however it ends) rather than piece by piece.
   std::string rawTitle;
   std::string rawGenre;
   std::string rawDiscExt;
   std::string rawPlayOrder;
   std::vector<std::string> rawTrackTitles;
   std::vector<std::string> rawTrackExt;
+  const auto convertFields = [&] {
+    titleText = ToWideByProto(CStringA(rawTitle.c_str()));
+    record.m_genre = ToWideByProto(CStringA(rawGenre.c_str()));
+    record.m_discExtData = ToWideByProto(CStringA(rawDiscExt.c_str()));
+    playOrderText = ToWideByProto(CStringA(rawPlayOrder.c_str()));
+    for (size_t i = 0; i < rawTrackTitles.size(); ++i)
+      record.m_trackTitles.ElementAt(static_cast<INT_PTR>(i)) =
+          ToWideByProto(CStringA(rawTrackTitles[i].c_str()));
+    for (size_t i = 0; i < rawTrackExt.size(); ++i)
+      record.m_trackExtData.ElementAt(static_cast<INT_PTR>(i)) =
+          ToWideByProto(CStringA(rawTrackExt[i].c_str()));
+  };
 
   if (!text) {
     Warn(
@@ -243,6 +255,7 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
           Warn(
               L"CCDDB::ParseRecordBodyHelper, CDDB server failed to return a record with a "
               L"valid Submitted via: line.");
+          convertFields();
           return FALSE;
         }
         record.m_submittedViaClient = ToWideByProto(CStringA(client.c_str()));
@@ -265,12 +278,10 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
     } else if (k == "DTITLE") {
       titleSeen = true;
       rawTitle += value.str();
-      titleText = ToWideByProto(CStringA(rawTitle.c_str()));
     } else if (k == "DYEAR") {
       record.m_year = std::atoi(value);
     } else if (k == "DGENRE") {
       rawGenre += value.str();
-      record.m_genre = ToWideByProto(CStringA(rawGenre.c_str()));
     } else if (StartsWith(k, "TTITLE") || StartsWith(k, "EXTT")) {
       const bool isTitle = k[0] == 'T';
       CStringArray& titles = isTitle ? record.m_trackTitles : record.m_trackExtData;
@@ -285,21 +296,23 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
         DiscInfoLog(warning, kLogWarning);
         continue;
       }
+      if (n < 0) {
+        // As an element access would: the caller gets what was read so far.
+        convertFields();
+        AfxThrowInvalidArgException();
+      }
       // Only grows: a key below an earlier one must not drop the titles above it.
-      // A negative number throws CInvalidArgException from the element access.
       if (n >= titles.GetSize()) titles.SetSize(n + 1);
-      CString& title = titles.ElementAt(n);
       if (raw.size() <= static_cast<size_t>(n)) raw.resize(n + 1);
       raw[n] += value.str();
-      title = ToWideByProto(CStringA(raw[n].c_str()));
     } else if (k == "EXTD") {
       rawDiscExt += value.str();
-      record.m_discExtData = ToWideByProto(CStringA(rawDiscExt.c_str()));
     } else if (k == "PLAYORDER") {
       rawPlayOrder += value.str();
-      playOrderText = ToWideByProto(CStringA(rawPlayOrder.c_str()));
     }
   }
+
+  convertFields();
 
   LPCTSTR failure = nullptr;
   if (!xmcdSeen)
