@@ -404,6 +404,81 @@ TEST_F(CddbClientTest, ConnectionRefusedIsAWinsockCodeWithFacility7) {
   EXPECT_EQ(1, g_clears);
 }
 
+const char kRecordBody[] =
+    "210 rock 06019002 CD database entry follows (until terminating `.')\r\n"
+    "# xmcd\r\n"
+    "#\r\n"
+    "# Track frame offsets:\r\n"
+    "#\t150\r\n"
+    "#\t15150\r\n"
+    "#\r\n"
+    "# Disc length: 402 seconds\r\n"
+    "#\r\n"
+    "# Revision: 3\r\n"
+    "# Submitted via: ZevEDUV 1.28\r\n"
+    "#\r\n"
+    "DISCID=06019003\r\n"
+    "DTITLE=Some Artist / Some Title\r\n"
+    "DYEAR=1999\r\n"
+    "DGENRE=Rock\r\n"
+    "TTITLE0=One\r\n"
+    "TTITLE1=Two\r\n"
+    "EXTD=\r\n"
+    "EXTT0=\r\n"
+    "EXTT1=\r\n"
+    "PLAYORDER=\r\n"
+    ".\r\n";
+
+TEST_F(CddbClientTest, ReadTakesTheAskedIdOverTheServersOne) {
+  CddbTestServer::Reply reply = CddbTestServer::Page(kRecordBody);
+  reply.end = CddbTestServer::End::kStall;  // read mode: the terminator must end it
+  reply.stallMs = 6000;
+  testServer.Script({reply});
+  CCDDBRecord record;
+  client.Read(server, kExampleId, L"rock", record);
+  EXPECT_EQ(kExampleId, record.m_discId);
+  EXPECT_EQ(CString(L"Some Artist"), record.m_artist);
+  ASSERT_EQ(2, record.m_trackTitles.GetSize());
+  EXPECT_EQ(CString(L"Two"), record.m_trackTitles[1]);
+  EXPECT_EQ(CString(Http(kRecordBody).c_str()), client.m_lastReply);
+  ASSERT_EQ(1u, g_log.size());
+  EXPECT_EQ(0, g_log[0].level);
+  EXPECT_EQ(CString(L"CCDDB::Read, Returned DiscID from CDDB read (06019003) is different than "
+                    L"the computed value (06019002), using the computed value"),
+            g_log[0].text);
+  EXPECT_EQ(0, g_clears);
+}
+
+TEST_F(CddbClientTest, ReadFailures) {
+  struct Case {
+    const char* name;
+    std::string body;
+    DWORD code;
+  };
+  const Case cases[] = {
+      {"not a record", "210 rock 06019002\r\nDTITLE=x\r\n.\r\n", 517},
+      {"no such entry", "401 rock 06019002 No such CD entry in database.\r\n", 0x8004020C},
+      {"error status with a terminator", "402 Server error.\r\n.\r\n", 517},
+  };
+  for (const Case& c : cases) {
+    testServer.Script({CddbTestServer::Page(c.body)});
+    g_log.clear();
+    g_clears = 0;
+    CCDDBRecord record;
+    try {
+      client.Read(server, kExampleId, L"rock", record);
+      ADD_FAILURE() << c.name << ": no exception";
+    } catch (CCDDBException* e) {
+      EXPECT_EQ(c.code, e->m_error) << c.name;
+      EXPECT_EQ(CString(Http(c.body).c_str()), e->m_message) << c.name;
+      e->Delete();
+    }
+    EXPECT_FALSE(Warnings().empty()) << c.name;
+    EXPECT_EQ(0, Warnings().back().Find(CString(kWarningPrefix))) << c.name;
+    EXPECT_GE(g_clears, 1) << c.name;
+  }
+}
+
 // ---- errors ----
 
 TEST_F(CddbClientTest, RaisedCodesAndTheirWarningLines) {
