@@ -35,13 +35,6 @@ CStringA Base64Encode(const CStringA& data) {
   return CStringA(out.c_str(), static_cast<int>(out.size()));
 }
 
-// Three characters of code; fewer give -1.
-int BodyReplyCode(LPCSTR body) {
-  if (body == nullptr || lstrlenA(body) < 3) return -1;
-  char code[4] = {body[0], body[1], body[2], '\0'};
-  return atoi(code);
-}
-
 // The socket is the request's: connected here, closed by its destructor.
 void ConnectFor(CWSocket& socket, const CCDDB& client, const CCDDBServerEntry& server) {
   socket.Create(FALSE);
@@ -163,7 +156,7 @@ BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, i
       if (mode == 1 || mode == 2) {
         LPCSTR body = SkipHttpHeader(reply);
         if (body != nullptr && *body != '\0') {
-          const int code = BodyReplyCode(body);
+          const int code = ReplyCode(body);
           if (code < 210 || code > 219) break;  // one-line reply: no terminator comes
         }
       }

@@ -41,6 +41,19 @@ CCDDBTrackPositionArray ExamplePositions() {
 }
 constexpr DWORD kExampleId = 0x06019002;
 
+// A loopback port that was free a moment ago: nothing listens there.
+int FreeLoopbackPort() {
+  CWSocket probe;
+  probe.Create(FALSE);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(probe.m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  int length = sizeof(address);
+  getsockname(probe.m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.sin_port);
+}
+
 const char kHello[] = "hello=Unregistered_User_42+a_b+ZevEDUV+1.28&proto=6";
 
 class CddbClientTest : public ::testing::Test {
@@ -386,16 +399,7 @@ TEST_F(CddbClientTest, QueryWithoutMatchesRaises516) {
 }
 
 TEST_F(CddbClientTest, ConnectionRefusedIsAWinsockCodeWithFacility7) {
-  CWSocket probe;  // a port that was free a moment ago
-  probe.Create(FALSE);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(0, bind(probe.m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)));
-  int length = sizeof(address);
-  getsockname(probe.m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-  probe.Close();
-  server.m_port = ntohs(address.sin_port);
+  server.m_port = FreeLoopbackPort();
 
   CCDDBQueryResultArray matches;
   EXPECT_EQ(0x80070000u | WSAECONNREFUSED, Query(matches));
@@ -583,17 +587,17 @@ TEST(WSocket, NamesAreLookedUpAndFailuresThrowTheWinsockCode) {
     socket.Create(FALSE);
     socket.Connect(L"localhost", testServer.Port());  // a name: looked up
   }
-  // The broadcast address cannot come from inet_addr; as a name it gives no
-  // connectable stream peer either way.
-  CWSocket socket;
-  socket.Create(FALSE);
+  CWSocket refused;
+  refused.Create(FALSE);
   try {
-    socket.Connect(L"255.255.255.255", testServer.Port());
-    ADD_FAILURE() << "connected to the broadcast address";
+    refused.Connect(L"127.0.0.1", FreeLoopbackPort());
+    ADD_FAILURE() << "connected to a closed port";
   } catch (CWSocketException* e) {
-    EXPECT_NE(0, e->m_socketError);
+    EXPECT_EQ(WSAECONNREFUSED, e->m_socketError);
     e->Delete();
   }
+  EXPECT_NE(INVALID_SOCKET, refused.m_socket);  // open until its owner closes it
+
   CWSocket unopened;
   try {
     unopened.Send("x", 1);
