@@ -391,6 +391,15 @@ TEST_F(CddbClientTest, QueryWithoutMatchesRaises516) {
     EXPECT_EQ(516u, Query(matches, &message)) << body;
     EXPECT_EQ(CString(Http(body).c_str()), message) << body;
   }
+  // An HTTP error page: its body has no CDDB code, so it ends the receive at once.
+  const std::string notFound = "HTTP/1.0 404 Not Found\r\n\r\n<html>gone</html>";
+  testServer.Script({CddbTestServer::Reply{{notFound}, 0, CddbTestServer::End::kStall, 6000}});
+  {
+    CCDDBQueryResultArray matches;
+    CString message;
+    EXPECT_EQ(516u, Query(matches, &message));
+    EXPECT_EQ(CString(notFound.c_str()), message);
+  }
   // An error page without any header end: the parser gets no body.
   testServer.Script({CddbTestServer::Reply{{"garbage"}, 0, CddbTestServer::End::kStall, 1000}});
   client.m_timeoutMs = 300;
