@@ -1,4 +1,120 @@
 // Resource ids shared by the resource script and the code.
+//
+// The numbers are fixed: settings, tooltips and the command-state code look
+// resources up by these values, so never renumber one. Control-bar ids
+// (AFX_IDW_TOOLBAR, AFX_IDW_STATUS_BAR, AFX_IDW_REBAR) come from the framework.
 #pragma once
 
+// ---- Icons ------------------------------------------------------------------
+// Window icon, also the small icon of every secondary window.
 #define IDR_MAINFRAME 128
+
+// Main toolbar images, in image-list order (image 0 .. 10). Button 3 (Format)
+// shows image 3, 9 or 10 for MP3, WAV or OGG.
+#define IDI_TB_REFRESH 277     // image 0: Refresh Disc
+#define IDI_TB_VIEWLOG 278     // image 1: ViewLog
+#define IDI_TB_EDITCD 354      // image 2: Edit CD Info
+#define IDI_TB_FORMAT_MP3 292  // image 3: Format (MP3)
+#define IDI_TB_RIP 420         // image 4: Rip
+#define IDI_TB_OPTIONS 282     // image 5: Options
+#define IDI_TB_DOWNLOAD 320    // image 6: Download
+#define IDI_TB_HELP 351        // image 7: Help Contents
+#define IDI_TB_ABOUT 321       // image 8: About
+#define IDI_TB_FORMAT_WAV 294  // image 9: Format (WAV)
+#define IDI_TB_FORMAT_OGG 449  // image 10: Format (OGG)
+
+// Player toolbar images, in image-list order (image i is button i).
+#define IDI_PLAYER_PREVIOUS 174  // image 0
+#define IDI_PLAYER_PLAY 173      // image 1
+#define IDI_PLAYER_PAUSE 172     // image 2: Pause/Resume
+#define IDI_PLAYER_STOP 170      // image 3
+#define IDI_PLAYER_NEXT 171      // image 4
+#define IDI_PLAYER_EJECT 177     // image 5: Eject Tray
+
+// ---- Dialogs ----------------------------------------------------------------
+#define IDD_CORVANE_DIALOG 102  // main window (menu 129)
+#define IDD_LOG 130             // event log window, modeless
+
+// ---- Menus and accelerators ---------------------------------------------------
+#define IDR_MAINMENU 129        // menu bar of the main window
+#define IDR_TRACKLIST_MENU 270  // track-list context menu, first pop-up
+#define IDR_FORMAT_MENU 289     // Format button drop-down, first pop-up
+#define IDR_ACCELERATOR 325     // main window keys
+
+// ---- Strings ----------------------------------------------------------------
+// System-menu About text: deliberately absent from the string table, so the
+// main window appends no About item to its system menu.
+#define IDS_ABOUTBOX 101
+// Status bar pane indicators (each a single blank).
+#define IDS_INDICATOR_EVENT 110   // pane 0: last event
+#define IDS_INDICATOR_DISC 111    // pane 1: disc media state
+#define IDS_INDICATOR_FORMAT 112  // pane 2: output format
+// Every command id below and the drive combo and position slider ids also
+// name a string: the tooltip text (at most 79 characters, one line).
+
+// ---- Main window controls (dialog 102) --------------------------------------
+#define IDC_COMBO_DRIVE 1000      // drive combo, sorted drop-down list
+#define IDC_LIST_TRACKS 1009      // track list, report view with check boxes
+#define IDC_SLIDER_POSITION 1050  // playback position, range 0..1000
+#define IDC_SLIDER_VOLUME 1051    // volume, range 0..100
+#define IDC_GROUP_DRIVES 1075     // "Drive(s)" group box
+#define IDC_GROUP_PLAYER 1076     // "CD Player" group box
+#define IDC_STATIC_TIME 1248      // elapsed time "00:00"
+
+// ---- Log window controls (dialog 130) ---------------------------------------
+#define IDC_LOG_OK 1011     // hides the window
+#define IDC_LOG_CLEAR 1012  // empties the log
+#define IDC_LIST_LOG 1014   // event rows
+
+// ---- Commands -----------------------------------------------------------------
+#define IDM_ABOUTBOX 16  // system-menu About item (only when IDS_ABOUTBOX exists)
+
+// Drive(s) pop-up: one item per drive, 101 + drive index.
+#define ID_DRIVE_FIRST 101
+#define ID_DRIVE_LAST 110
+
+// Format: main toolbar button 3 and, until start-up deletes it, File pop-up item 3.
+#define ID_FORMAT 1139
+
+// File
+#define ID_EXIT 32773
+#define ID_NO_DRIVE 32774  // placeholder item of the Drive(s) pop-up
+#define ID_VIEWLOG 32775
+
+// Edit
+#define ID_CHECK_ALL 32781
+#define ID_UNCHECK_ALL 32782
+#define ID_REVERSE_CHECK 32783
+#define ID_EDIT_CD_INFO 32837
+
+// Play
+#define ID_PREVIOUS_TRACK 32784
+#define ID_PLAY 32785
+#define ID_PAUSE_RESUME 32786
+#define ID_STOP 32787
+#define ID_NEXT_TRACK 32788
+#define ID_EJECT_TRAY 32789
+#define ID_CLOSE_TRAY 32790
+#define ID_REFRESH_DISC 32791
+#define ID_FIRST_TRACK 32794
+#define ID_LAST_TRACK 32795
+#define ID_PLAY_CURRENT 32801  // track-list context menu
+
+// Operation
+#define ID_RIP_CURRENT 32796  // track-list context menu and Ctrl+F2
+#define ID_RIP 32797
+#define ID_OPTIONS 32800
+
+// Format drop-down (menu 289)
+#define ID_FORMAT_WAV 32811
+#define ID_FORMAT_MP3 32812
+#define ID_FORMAT_OGG 32814
+#define ID_MORE_FORMATS 32907
+
+// Help
+#define ID_HELP_CONTENTS 32821
+#define ID_DOWNLOAD 32822
+#define ID_TIP_OF_THE_DAY 32827
+#define ID_ABOUT 32828
+#define ID_EMAIL_SUPPORT 32829
+#define ID_ONLINE_SUPPORT 32830
