@@ -12,6 +12,7 @@
 // the user from editing the record or the settings, and the disc refresh redoes the
 // destinations once it has filled the record.
 CCDDBRecord g_cddbRecord;
+std::atomic<BOOL> g_bPlaceholderRecord{FALSE};
 
 namespace {
 

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "discinfo/CDDBRecord.h"
 #include "engine/SectorTime.h"
 #include "framework/core/String.h"
@@ -13,6 +15,10 @@
 // The current disc record: filled by the disc refresh, read by naming, the track list,
 // tagging and the rip job.
 extern CCDDBRecord g_cddbRecord;
+
+// Set while g_cddbRecord is the placeholder made when no album information was found
+// (written by the disc refresh, read by tagging on the encoder thread).
+extern std::atomic<BOOL> g_bPlaceholderRecord;
 
 constexpr short kFileStyleCount = 13;
 
