@@ -266,6 +266,15 @@ TEST_F(CddbClientTest, OneLineQueryReplyEndsWithoutTerminator) {
   text.Empty();
   EXPECT_TRUE(Receive(1, text));
   EXPECT_EQ(Http("20"), text.str());
+
+  // A pass that ends right after the header has no body to judge yet: the code
+  // arriving in the next pass ends it.
+  reply.chunks = {Http(""), "200 rock 06019002 A / B\r\n"};
+  reply.delayMs = 200;
+  testServer.Script({reply});
+  text.Empty();
+  EXPECT_TRUE(Receive(1, text));
+  EXPECT_EQ(Http("200 rock 06019002 A / B\r\n"), text.str());
 }
 
 TEST_F(CddbClientTest, ListIsReceivedUntilTheTerminatorWhateverThePackets) {
