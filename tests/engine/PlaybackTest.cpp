@@ -181,7 +181,9 @@ int FrameCounter(const std::vector<short>& samples, size_t frame) {
 class Playback : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
+    // Other test programs take spare letters from the front of the list at the same
+    // time; this one starts from the back.
+    s_letter = cdgrab::FindFreeDriveLetter(L"JKLMNSTUVW");
     if (s_letter && cdgrab::DefineWineCdDrive(s_letter, ENGINE_PLAYBACK_DISC) != 0) s_letter = 0;
     s_paReady = Pa_Initialize() == paNoError;
   }
