@@ -1,0 +1,268 @@
+// The disc worker: refresh, tray, drive selection and media notifications.
+#include "VeltraskDlg.h"
+
+#include <dbt.h>
+
+#include "engine/CDDrive.h"
+#include "engine/EngineLog.h"
+#include "engine/OutputNaming.h"
+#include "engine/Settings.h"
+#include "resource.h"
+
+namespace {
+
+// How refreshes are kept to one at a time: whoever wants a refresh sets the pending flag
+// and then tries to claim the refresh. The claimer consumes the pending flag and starts
+// the worker; the running refresh keeps the claim until its very end (a failed refresh
+// hands it to its retry), then releases it and looks at the pending flag again. A request
+// that arrives while a refresh runs therefore starts one more refresh after it, never a
+// second one beside it. Sequentially consistent atomics: each side's store must be seen
+// before the other side's load.
+std::atomic<BOOL> g_refreshClaimed{FALSE};
+std::atomic<BOOL> g_refreshPending{FALSE};
+
+void DrainRefreshRequests() {
+  while (g_refreshPending.load()) {
+    if (g_refreshClaimed.exchange(TRUE)) return;  // the holder drains when it ends
+    if (!g_refreshPending.exchange(FALSE)) {
+      g_refreshClaimed = FALSE;  // someone else took the request
+      continue;
+    }
+    if (StartDiscWorker(0)) return;
+    g_refreshClaimed = FALSE;  // no thread: the request is dropped
+    return;
+  }
+}
+
+// Asks for a refresh: now, or after the one that runs.
+void RequestRefresh() {
+  g_refreshPending = TRUE;
+  DrainRefreshRequests();
+}
+
+// The end of a refresh that started nothing after it.
+void ReleaseRefresh() {
+  g_refreshClaimed = FALSE;
+  DrainRefreshRequests();
+}
+
+CString CurrentDriveName() {
+  if (DriveNum < 0 || DriveNum >= g_driveLetters.GetSize()) return CString();
+  return g_driveLetters[DriveNum];
+}
+
+}  // namespace
+
+BOOL StartDiscWorker(short action) {
+  short* parameter = new short(action);
+  if (!AfxBeginThread(DiscWorkerThread, parameter, THREAD_PRIORITY_HIGHEST)) {
+    delete parameter;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+UINT DiscWorkerThread(LPVOID pParam) {
+  short* parameter = static_cast<short*>(pParam);
+  const short action = parameter ? *parameter : -1;
+  delete parameter;
+  try {
+    switch (action) {
+      case 0:
+        if (g_pMainDlg) {
+          g_pMainDlg->RefreshDisc();
+        } else {
+          ReleaseRefresh();
+        }
+        break;
+      case 1:
+      case 2: {
+        const CString drive = CurrentDriveName();
+        if (!drive.IsEmpty()) SetTrayDoor(action == 1, drive);
+        break;
+      }
+      default:
+        break;
+    }
+  } catch (CException* e) {
+    e->Delete();
+  } catch (...) {
+  }
+  return 0;
+}
+
+void CVeltraskDlg::ReadDisc() {
+  CString status;
+  switch (::ReadDisc(status)) {
+    case DiscState::NoHandle:
+      return;
+    case DiscState::NoDisc:
+      g_bLookupAlbumInfo = FALSE;
+      ClearQueryResults();
+      break;
+    case DiscState::NotAudio:
+      m_bAudioCD = FALSE;
+      g_bLookupAlbumInfo = FALSE;
+      ClearQueryResults();
+      break;
+    case DiscState::Audio:
+      m_bAudioCD = TRUE;
+      break;
+  }
+  SetStatusPane(2, status);
+}
+
+void CVeltraskDlg::RefreshDisc() {
+  g_bPlaceholderRecord = FALSE;
+  EnableControls(FALSE);
+  try {
+    ClearQueryResults();
+    if (g_bLookupFromSettings) g_bLookupAlbumInfo = LoadAlbumInfo;
+    AddLog(L"Refreshing CD...", LOG_INFO);
+    m_listTracks.DeleteAllItems();
+    m_listTracks.EnableWindow(TRUE);
+    ReadDisc();
+    if (g_bNoDisc) {
+      EnableControls(TRUE);
+      ReleaseRefresh();
+      return;
+    }
+    ApplyCDDBServer();
+    if (g_bLookupAlbumInfo) {
+      switch (AlbumInfoSource) {
+        case 0:
+          if (LoadLocalCDDB()) {
+            AddLog(L"Local CDDB loaded.", LOG_INFO);
+          } else {
+            AddLog(L"Fail to load local CDDB, try remote FreeDB server.", LOG_WARNING);
+            ClearQueryResults();
+            QueryRemoteCDDB();
+          }
+          break;
+        case 1:
+          QueryRemoteCDDB();
+          break;
+        case 2:
+          if (LoadLocalCDDB()) {
+            AddLog(L"Local CDDB loaded.", LOG_INFO);
+          } else {
+            AddLog(L"Fail to load local CDDB", LOG_WARNING);
+            ClearQueryResults();
+            g_bLookupAlbumInfo = FALSE;
+            SetDefaultRecord();
+          }
+          break;
+        default:
+          break;  // no lookup: the record stays as it is
+      }
+    } else {
+      SetDefaultRecord();
+    }
+    RefreshTrackList();
+    EnableControls(TRUE);
+    g_bLookupFromSettings = TRUE;
+  } catch (CException* e) {
+    e->Delete();
+    if (RefreshFailed()) return;
+  } catch (...) {
+    if (RefreshFailed()) return;
+  }
+  ReleaseRefresh();
+}
+
+// TRUE when the retry was started and holds the refresh now.
+BOOL CVeltraskDlg::RefreshFailed() {
+  try {
+    AddLog(L"Error on refresh disc info!", LOG_WARNING);
+    if (!g_bLookupAlbumInfo) {
+      EnableControls(TRUE);
+      return FALSE;
+    }
+    // One retry without lookup; it cannot fail into another retry.
+    g_bLookupAlbumInfo = FALSE;
+    g_bLookupFromSettings = FALSE;
+    ClearQueryResults();
+    SetDefaultRecord();
+  } catch (CException* e) {
+    e->Delete();
+  } catch (...) {
+  }
+  EnableControls(TRUE);
+  return StartDiscWorker(0);
+}
+
+void CVeltraskDlg::SetCurrentDrive(BOOL lookup) {
+  DriveNum = static_cast<short>(m_comboDrive.GetCurSel());
+  CString text;
+  if (GetDriveDisplayText(DriveNum, text)) AddLog(L"Set drive " + text + L" as current.", LOG_INFO);
+  if (CMenu* drives = DriveMenu()) {
+    drives->CheckMenuRadioItem(ID_DRIVE_FIRST, ID_DRIVE_FIRST + g_driveList.found - 1,
+                               ID_DRIVE_FIRST + DriveNum, MF_BYCOMMAND);
+  }
+  g_bLookupAlbumInfo = lookup;
+  RequestRefresh();
+}
+
+void CVeltraskDlg::OnDriveSelChange() {
+  if (m_bPlaying) StopPlayback();
+  m_nCurrentTrack = 0;
+  SetCurrentDrive(FALSE);
+}
+
+void CVeltraskDlg::OnDriveMenu(UINT nID) {
+  if (m_bPlaying) StopPlayback();
+  m_nCurrentTrack = 0;
+  const UINT found = g_driveList.found;
+  const UINT index = nID - ID_DRIVE_FIRST;
+  const UINT chosen = index < found ? index : 0;
+  if (CMenu* drives = DriveMenu()) {
+    drives->CheckMenuRadioItem(ID_DRIVE_FIRST, ID_DRIVE_FIRST + found - 1, ID_DRIVE_FIRST + chosen,
+                               MF_BYCOMMAND);
+  }
+  m_comboDrive.SetCurSel(static_cast<int>(chosen));
+  SetCurrentDrive(FALSE);
+}
+
+void CVeltraskDlg::OnCloseTray() {
+  if (g_bBusy) return;
+  if (m_bPlaying) OnStopPlay();
+  StartDiscWorker(2);
+}
+
+void CVeltraskDlg::OnEjectTray() {
+  if (g_bBusy) return;
+  if (m_bPlaying) OnStopPlay();
+  StartDiscWorker(1);
+}
+
+void CVeltraskDlg::OnRefreshDisc() {
+  if (g_bBusy) return;
+  if (m_bPlaying) OnStopPlay();
+  RequestRefresh();
+}
+
+TCHAR DriveLetterFromUnitMask(DWORD unitMask) {
+  for (int i = 0; i < 26; ++i) {
+    if (unitMask & (1u << i)) return static_cast<TCHAR>(L'A' + i);
+  }
+  return static_cast<TCHAR>(L'Z' + 1);
+}
+
+BOOL CVeltraskDlg::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
+  if (nEventType != DBT_DEVICEARRIVAL && nEventType != DBT_DEVICEREMOVECOMPLETE) return TRUE;
+  const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(dwData);
+  if (!header || header->dbch_devicetype != DBT_DEVTYP_VOLUME) return TRUE;
+  const auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(header);
+  if (!(volume->dbcv_flags & DBTF_MEDIA)) return TRUE;
+  const CString name = CurrentDriveName();
+  if (name.IsEmpty() || name.Find(DriveLetterFromUnitMask(volume->dbcv_unitmask)) < 0) return TRUE;
+
+  AddLog(nEventType == DBT_DEVICEARRIVAL ? L"Insert disc." : L"Eject disc.", LOG_INFO);
+  // Playback reads through the handle the refresh reopens: it stops first. A refresh that
+  // runs now keeps its own lookup choice; this one follows it.
+  if (m_bPlaying) StopPlayback();
+  if (!g_bBusy) g_bLookupAlbumInfo = FALSE;
+  m_staticTime.SetWindowText(L"00:00");
+  RequestRefresh();
+  return TRUE;
+}

@@ -1,0 +1,6 @@
+// Rip commands.
+#include "VeltraskDlg.h"
+
+void CVeltraskDlg::OnRip() {}
+
+void CVeltraskDlg::OnRipCurrent() {}
