@@ -19,17 +19,7 @@ using deps_test::TempFile;
 
 namespace {
 
-const size_t kFrameLength = 417;  // MPEG-1 Layer III, 128 kbps, 44100 Hz, no padding
-
-// Silent frames: a valid header followed by zeroed side info and data.
-void WriteSilentMpeg(const std::wstring& path, int frames) {
-  FILE* f = _wfopen(path.c_str(), L"wb");
-  ASSERT_NE(f, nullptr);
-  std::vector<unsigned char> frame(kFrameLength, 0);
-  frame[0] = 0xFF, frame[1] = 0xFB, frame[2] = 0x90, frame[3] = 0x64;
-  for (int i = 0; i < frames; ++i) fwrite(frame.data(), 1, frame.size(), f);
-  fclose(f);
-}
+const size_t kFrameLength = deps_test::kSilentMpegFrameLength;
 
 size_t SyncSafe(const unsigned char* p) {
   return (p[0] & 0x7F) << 21 | (p[1] & 0x7F) << 14 | (p[2] & 0x7F) << 7 | (p[3] & 0x7F);
@@ -40,7 +30,7 @@ size_t SyncSafe(const unsigned char* p) {
 TEST(TagLib, MpegGetsId3v1AndId3v24) {
   TempFile mp3(L".mp3");
   const int kFrames = 20;
-  WriteSilentMpeg(mp3.path(), kFrames);
+  ASSERT_TRUE(deps_test::WriteSilentMpeg(mp3.path(), kFrames));
   const TagLib::String title(L"Gr\u00f6\u00dfe \u6771\u4eac");  // not Latin-1 throughout
   {
     TagLib::MPEG::File file(mp3.c_str(), false);

@@ -151,6 +151,17 @@ long long OggFrameCount(const std::wstring& path, int* channels, long* rate, int
   return frames;
 }
 
+bool WriteSilentMpeg(const std::wstring& path, int frames) {
+  FilePtr f(_wfopen(path.c_str(), L"wb"));
+  if (!f) return false;
+  std::vector<unsigned char> frame(kSilentMpegFrameLength, 0);
+  frame[0] = 0xFF, frame[1] = 0xFB, frame[2] = 0x90, frame[3] = 0x64;
+  for (int i = 0; i < frames; ++i) {
+    if (fwrite(frame.data(), 1, frame.size(), f.get()) != frame.size()) return false;
+  }
+  return true;
+}
+
 std::vector<unsigned char> ReadAll(const std::wstring& path) {
   std::vector<unsigned char> data;
   FilePtr f(_wfopen(path.c_str(), L"rb"));

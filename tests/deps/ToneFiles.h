@@ -34,6 +34,11 @@ bool WriteOggVorbis(const std::wstring& path, const std::vector<short>& samples,
 long long OggFrameCount(const std::wstring& path, int* channels = nullptr, long* rate = nullptr,
                         int* peak = nullptr);
 
+// Silent MPEG-1 Layer III frames (128 kbps, 44100 Hz, no padding): a valid header
+// followed by zeroed side info and data, kSilentMpegFrameLength bytes each.
+constexpr size_t kSilentMpegFrameLength = 417;
+bool WriteSilentMpeg(const std::wstring& path, int frames);
+
 std::vector<unsigned char> ReadAll(const std::wstring& path);
 
 }  // namespace deps_test
