@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+#include "AlbumLookup.h"
+#include "FreeDBServer.h"
 #include "engine/CDDrive.h"
 #include "engine/EngineLog.h"
 #include "engine/OutputNaming.h"
@@ -18,7 +20,6 @@
 #include "uikit/StdioFileEx.h"
 
 CVeltraskDlg* g_pMainDlg = nullptr;
-CString g_strHelloUser;
 CTime g_startTime;
 std::atomic<BOOL> g_bBusy{FALSE};
 std::atomic<BOOL> g_bLookupAlbumInfo{TRUE};
@@ -42,6 +43,11 @@ void ForwardEngineLog(LPCTSTR text, int level) noexcept {
   }
 }
 
+// The disc worker waits here until the choice among several matches is made.
+void AskForMatch() noexcept {
+  if (CVeltraskDlg* dlg = g_pMainDlg) dlg->SendMessage(WM_CDDB_MULTIPLE);
+}
+
 // A start-up step the program cannot run without has failed.
 struct DriveFailure {};
 
@@ -53,25 +59,15 @@ CVeltraskDlg::CVeltraskDlg(CWnd* pParent)
     : CResizeDlg(IDD_CORVANE_DIALOG, pParent),
       m_hAccel(nullptr),
       m_pToolTip(nullptr),
-      m_bSeeking(FALSE),
-      m_bPlaying(FALSE),
-      m_bPaused(FALSE),
-      m_nCurrentTrack(0),
       m_bAudioCD(FALSE),
-      m_pPlaybackRing(nullptr),
       m_pRipRingA(nullptr),
-      m_pRipRingB(nullptr),
-      m_pOutputThread(nullptr),
-      m_pReaderThread(nullptr),
-      m_nSectorsLeft(0),
-      m_nBlocksPlayed(0),
-      m_nReadSector(0),
-      m_dTrackTenths(0.0) {
+      m_pRipRingB(nullptr) {
   m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
   m_hAccel = ::LoadAcceleratorsW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_ACCELERATOR));
 }
 
 CVeltraskDlg::~CVeltraskDlg() {
+  StopPlayback();  // the playback threads call this object's hooks
   // The exit sequence normally ends the process before this runs; a window that never
   // got that far (tests, a failed start) still releases what it made.
   if (g_pMainDlg == this) {
@@ -226,8 +222,9 @@ BOOL CVeltraskDlg::OnInitDialog() {
   g_pMainDlg = this;
   SetLogSink(ForwardEngineLog);
   SetDiscInfoLogSink(ForwardEngineLog);
+  SetMultipleMatchHandler(AskForMatch);
   AddLog(L"Initializing main dialog...", LOG_INFO);
-  AddDefaultLookupServer();
+  AddDefaultFreeDBServer();
 
   try {
     ListDrives();
@@ -250,7 +247,8 @@ BOOL CVeltraskDlg::OnInitDialog() {
     m_sliderVolume.SetRange(0, 100);
     m_sliderVolume.SetPos(Volume);
     m_bSeeking = m_bPlaying = m_bPaused = FALSE;
-    m_nCurrentTrack = m_nSectorsLeft = m_nBlocksPlayed = m_nReadSector = 0;
+    m_nCurrentTrack = m_nSectorsLeft = m_nReadSector = 0;
+    m_nBlocksPlayed = 0;
     m_dTrackTenths = 0.0;
     FormatSummary();
   } catch (CException* e) {
@@ -359,7 +357,15 @@ BOOL CVeltraskDlg::CreateBars() {
                                         ID_STOP,           ID_NEXT_TRACK, ID_EJECT_TRAY};
   SetUpToolBar(m_wndPlayerBar, m_playerImages, 32, kPlayerIcons, 6, kPlayerButtons, 6);
   RepositionBars(AFX_IDW_CONTROLBAR_FIRST, AFX_IDW_CONTROLBAR_LAST, 0);
-  m_wndPlayerBar.MoveWindow(310, 93, 240, 50);
+  // The position is the one for the dialog font's usual metrics (6 x 13 pixels a character);
+  // where the font comes out larger it moves with the dialog's controls, so the bar stays
+  // inside the "CD Player" group and off the time display.
+  CRect units(0, 0, 4 * 60, 8 * 60);
+  MapDialogRect(&units);
+  const double sx = units.Width() / (60.0 * 6);
+  const double sy = units.Height() / (60.0 * 13);
+  m_wndPlayerBar.MoveWindow(static_cast<int>(310 * sx + 0.5), static_cast<int>(93 * sy + 0.5), 240,
+                            50);
   return TRUE;
 }
 

@@ -170,7 +170,9 @@ void CVeltraskDlg::OnTrackListCustomDraw(NMHDR* pNMHDR, LRESULT* pResult) {
       return;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
       const auto row = static_cast<int>(draw->nmcd.dwItemSpec);
-      if (static_cast<LONG>(draw->nmcd.lItemlParam) < 0) {
+      if (draw->nmcd.uItemState & CDIS_SELECTED) {
+        // The selection keeps its own highlight, as a themed list shows it.
+      } else if (static_cast<LONG>(draw->nmcd.lItemlParam) < 0) {
         draw->clrTextBk = kDataRow;
       } else {
         draw->clrTextBk = (row % 2) ? kOddRow : kEvenRow;

@@ -17,8 +17,6 @@ void CVeltraskDlg::OnLastTrack() {}
 
 void CVeltraskDlg::OnStopPlay() { StopPlayback(); }
 
-void CVeltraskDlg::StopPlayback() {}
-
 void CVeltraskDlg::OnHScroll(UINT, UINT, CScrollBar*) {}
 
 void CVeltraskDlg::OnDblclkTrackList(NMHDR*, LRESULT* pResult) { *pResult = 0; }

@@ -148,11 +148,21 @@ void CVeltraskDlg::SetStatusPane(int kind, CString text) {
 LRESULT CVeltraskDlg::OnPlayerTime(WPARAM, LPARAM lParam) {
   const int seconds = static_cast<int>(lParam);
   // A track length of 0 (not yet known) must not divide by zero.
-  const int position =
-      m_dTrackTenths > 0.0 ? static_cast<int>(seconds * 10000.0 / m_dTrackTenths) : 0;
+  const double tenths = m_dTrackTenths;
+  const int position = tenths > 0.0 ? static_cast<int>(seconds * 10000.0 / tenths) : 0;
   m_sliderPosition.SendMessage(TBM_SETPOS, TRUE, position);
   CString text;
   text.Format(L"%02d:%02d", seconds / 60, seconds % 60);
   m_staticTime.SetWindowText(text);
   return 0;
 }
+
+// ---- Playback's view of the track list (the reader thread asks by sent messages) ----
+
+DWORD CVeltraskDlg::GetTrackItemData(int row) {
+  return static_cast<DWORD>(m_listTracks.GetItemData(row));
+}
+
+int CVeltraskDlg::GetTrackCount() { return m_listTracks.GetItemCount(); }
+
+HWND CVeltraskDlg::GetPlayerWindow() { return m_hWnd; }

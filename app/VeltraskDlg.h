@@ -15,6 +15,7 @@
 
 #include <atomic>
 
+#include "engine/Playback.h"
 #include "engine/ProcessState.h"
 #include "engine/RingBuffer.h"
 #include "framework/core/Thread.h"
@@ -54,6 +55,9 @@ constexpr UINT WM_TASKBAR_STATE = WM_USER + 111;  // wParam: TBPF_* for the task
 // Item data of a track row: the length in sectors, bit 31 set for a data track.
 constexpr DWORD kDataTrackBit = 0x80000000;
 
+// Sent by the disc worker, which waits until the choice among several matches is made.
+constexpr UINT WM_CDDB_MULTIPLE = WM_USER + 101;
+
 // The disc worker's thread procedure; pParam is a new'd short action (0 refresh, 1 open
 // the tray, 2 close it) that the worker deletes.
 UINT DiscWorkerThread(LPVOID pParam);
@@ -63,7 +67,7 @@ BOOL StartDiscWorker(short action);
 // "A" + index of the lowest set bit among bits 0 to 25; the character after "Z" when none.
 TCHAR DriveLetterFromUnitMask(DWORD unitMask);
 
-class CVeltraskDlg : public CResizeDlg {
+class CVeltraskDlg : public CResizeDlg, public CPlayback {
  public:
   explicit CVeltraskDlg(CWnd* pParent = nullptr);
   ~CVeltraskDlg() override;
@@ -75,9 +79,14 @@ class CVeltraskDlg : public CResizeDlg {
 
   // ---- Busy switch and track selection ----
   void EnableControls(BOOL enable);
-  BOOL FindNextCheckedTrack(int row, BOOL testOnly);
-  BOOL FindPreviousCheckedTrack(int row, BOOL testOnly);
+  BOOL FindNextCheckedTrack(int row, BOOL testOnly) override;
+  BOOL FindPreviousCheckedTrack(int row, BOOL testOnly) override;
   BOOL SelectCurrentTrack();
+
+  // ---- Playback's view of the track list ----
+  DWORD GetTrackItemData(int row) override;
+  int GetTrackCount() override;
+  HWND GetPlayerWindow() override;
 
   // ---- Disc (disc worker) ----
   void RefreshDisc();
@@ -99,9 +108,6 @@ class CVeltraskDlg : public CResizeDlg {
   void SetDefaultRecord();
   void ClearQueryResults();
 
-  // ---- Playback (player) ----
-  void StopPlayback();
-
   // ---- Settings ----
   static BOOL LoadSettings();
   static BOOL SaveSettings();
@@ -121,20 +127,12 @@ class CVeltraskDlg : public CResizeDlg {
   CListCtrl m_listTracks;
   CComboBox m_comboDrive;
   CToolTipCtrl* m_pToolTip;
-  // Playback flags: the user-interface thread sets them, playback threads poll them.
-  std::atomic<BOOL> m_bSeeking, m_bPlaying, m_bPaused;
-  int m_nCurrentTrack;
+  // The playback flags, position, threads and lock are the CPlayback base's.
   // Set by ReadDisc on the disc worker, read by commands on the user-interface thread.
   std::atomic<BOOL> m_bAudioCD;
   HICON m_hIcon;
-  RingBuffer<short, 1>* m_pPlaybackRing;
   RingBuffer<short, 1>* m_pRipRingA;
   RingBuffer<short, 1>* m_pRipRingB;
-  CWinThread* m_pOutputThread;
-  CWinThread* m_pReaderThread;
-  int m_nSectorsLeft, m_nBlocksPlayed, m_nReadSector;
-  double m_dTrackTenths;
-  CCriticalSection m_playLock;
 
  private:
   CImageList m_mainImages;    // the main toolbar's images
@@ -153,7 +151,6 @@ class CVeltraskDlg : public CResizeDlg {
                     const UINT* buttons, int buttonCount);
   void SetUpFolders();
   void WriteLogBanner();
-  void AddDefaultLookupServer();
   // Throws when the program cannot run: no usable drive, or drives without letters.
   void ListDrives();
   // Shows the no-drive box and ends the process with exit code 1.

@@ -1,5 +1,5 @@
 // Process-wide values that the main window's start-up sets and that engine code (rip job,
-// playback) reads, and the numbers of the messages workers post to the main window.
+// playback) reads.
 #pragma once
 
 #include <windows.h>
@@ -17,8 +17,3 @@ extern BOOL g_bKoreanLocale;
 extern ITaskbarList3* g_pTaskbarList;
 // Cleared by start-up's audio check; read by the play commands and playback threads.
 extern std::atomic<BOOL> g_bSoundAvailable;
-
-// Worker-to-main-window messages; the receiver frees every heap payload.
-constexpr UINT WM_CDDB_MULTIPLE = WM_USER + 101;  // sent by the disc worker, which waits
-constexpr UINT WM_PLAYER_TEXT = WM_USER + 102;    // log line or row status text
-constexpr UINT WM_PLAYER_TIME = WM_USER + 103;    // lParam: elapsed seconds

@@ -15,13 +15,16 @@ wine_env
 export WINEPREFIX=$build/wineprefix-run
 start_display
 start_wine
-# The embedded default: a demo disc image (made once) on a Wine CD-ROM letter.
+# The embedded default: a demo disc image (made once) on a Wine CD-ROM letter, and its
+# album in the local cache so the titles show without a network.
 demo=$build/demo-disc
 if [ ! -f "$demo/disc.cue" ]; then
   python3 "$repo/platform/tools/make_test_disc.py" --out "$demo" --lengths 13500,9750,16125,11250,7875 >/dev/null
 fi
 wine "$build/bin/cdmount.exe" /d D: >/dev/null 2>&1 || true
 wine "$build/bin/cdmount.exe" D: "$demo" >/dev/null
+wine "$build/bin/seedcache.exe" D: "Maren Oakridge" "The Lantern Hours" 2019 "Folk" \
+  "Harbour Lights" "Slow Tide" "Paper Compass" "The Long Field" "Lantern Song" >/dev/null
 [ -z "$user_display" ] && echo "No display: running on Xvfb $DISPLAY (screenshot: DISPLAY=$DISPLAY import -window root shot.png)"
 phase ""
 status=0
