@@ -371,6 +371,8 @@ LRESULT CALLBACK CWnd::AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
 
 const MSG* CWnd::GetCurrentMessage() { return &State().lastSent; }
 
+MSG* AfxGetLastSentMessage() { return &State().lastSent; }
+
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT lResult = 0;
   if (!OnWndMsg(message, wParam, lParam, &lResult))

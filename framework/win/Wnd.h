@@ -357,6 +357,11 @@ class CWnd : public CCmdTarget {
 void AfxHookWindowCreate(CWnd* pWnd);
 BOOL AfxUnhookWindowCreate();
 
+// The calling thread's record of the message being handled (what GetCurrentMessage
+// and Default read), writable for window procedures outside the framework that
+// dispatch a message themselves and must restore the record afterwards.
+MSG* AfxGetLastSentMessage();
+
 // Frees the calling thread's temporary window and GDI wrappers (the idle step).
 void AfxDeleteTempMaps();
 
