@@ -161,7 +161,8 @@ BOOL CPlayback::SkipTrack(PlayerSkip skip) {
   find(FALSE);
   if (playing) {
     PostPlayerText(m_bPaused ? L"Paused" : L"Playing", kPlayerRowStatus);
-    SetPositionLocked(m_nCurrentTrack);
+    const int row = m_nCurrentTrack;
+    SetPositionLocked(row, GetTrackItemData(row));
   }
   return TRUE;
 }
@@ -198,8 +199,9 @@ void CPlayback::ResetPlaybackRing() {
 }
 
 void CPlayback::RestartAtTrack(int row) {
+  const DWORD itemData = GetTrackItemData(row);
   CSingleLock lock(&m_playLock, TRUE);
-  SetPositionLocked(row);
+  SetPositionLocked(row, itemData);
 }
 
 void CPlayback::SetVolume(int percent) {
@@ -208,8 +210,7 @@ void CPlayback::SetVolume(int percent) {
   m_nVolume = percent;
 }
 
-void CPlayback::SetPositionLocked(int row) {
-  const DWORD itemData = GetTrackItemData(row);
+void CPlayback::SetPositionLocked(int row, DWORD itemData) {
   const int sectors = (itemData & kDataTrackBit) ? 0 : static_cast<int>(itemData);
   m_nBlocksPlayed = 0;
   m_nSectorsLeft = sectors;
@@ -337,9 +338,13 @@ void CPlayback::PlaybackOutputThread() {
 
 void CPlayback::PlaybackReaderThread() {
   try {
+    // The hooks are asked outside the lock: the track list answers on the user-interface
+    // thread, which may be waiting for the lock.
     {
+      const int row = m_nCurrentTrack;
+      const DWORD itemData = GetTrackItemData(row);
       CSingleLock lock(&m_playLock, TRUE);
-      SetPositionLocked(m_nCurrentTrack);
+      SetPositionLocked(row, itemData);
     }
     RingBuffer<short, 1>* ring = m_pPlaybackRing;
     while (m_bPlaying) {
@@ -355,13 +360,13 @@ void CPlayback::PlaybackReaderThread() {
         const int row = m_nCurrentTrack;
         if (!FindNextCheckedTrack(row, TRUE)) break;  // the last checked track is read
         PostPlayerText(CString(), kPlayerRowStatus);
-        // The track list answers on the user-interface thread, which may be waiting for
-        // the lock: it is asked outside the lock.
         if (m_nCurrentTrack == row) FindNextCheckedTrack(row, FALSE);
+        const int next = m_nCurrentTrack;
+        const DWORD itemData = GetTrackItemData(next);
         {
           CSingleLock lock(&m_playLock, TRUE);
           // A track command may have moved on meanwhile; its position stands.
-          if (m_nSectorsLeft <= 0) SetPositionLocked(m_nCurrentTrack);
+          if (m_nSectorsLeft <= 0) SetPositionLocked(next, itemData);
         }
         PostPlayerTime(0);
         PostPlayerText(L"Playing", kPlayerRowStatus);

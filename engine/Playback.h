@@ -111,8 +111,10 @@ class CPlayback {
  private:
   void PlaybackOutputThread();
   void PlaybackReaderThread();
-  // Sets the read position to the start of row; caller holds m_playLock.
-  void SetPositionLocked(int row);
+  // Sets the read position to the start of row (itemData: its item data); caller holds
+  // m_playLock. The item data is asked before locking: the track list's window may
+  // belong to a thread that is waiting for the lock.
+  void SetPositionLocked(int row, DWORD itemData);
   // Empties the ring when a reset was requested; output thread only.
   void ApplyRingReset();
   void PostPlayerTime(int seconds);
