@@ -1,17 +1,26 @@
 #include "framework/win/Gdi.h"
 
+#include <memory>
 #include <vector>
 
+#include "framework/core/ThreadLocal.h"
 #include "framework/win/TempMap.h"
 
 namespace {
-thread_local std::vector<afx_temp::ClearFn> t_clearFns;
+using TempMapList = std::vector<std::unique_ptr<afx_temp::MapBase>>;
+TempMapList& ThreadTempMaps() {
+  static CThreadLocal<TempMapList> maps;
+  return maps.Get();
+}
 }  // namespace
 
-void afx_temp::RegisterClear(ClearFn clear) { t_clearFns.push_back(clear); }
+afx_temp::MapBase* afx_temp::Adopt(MapBase* map) {
+  ThreadTempMaps().emplace_back(map);
+  return map;
+}
 
 void AfxFreeTempGdiObjects() {
-  for (afx_temp::ClearFn clear : t_clearFns) clear();
+  for (auto& map : ThreadTempMaps()) map->Clear();
 }
 
 // CGdiObject ---------------------------------------------------------------

@@ -13,31 +13,33 @@ void AfxFreeTempGdiObjects();
 
 namespace afx_temp {
 
-using ClearFn = void (*)();
-// Adds a map's clear function to the calling thread's list.
-void RegisterClear(ClearFn clear);
+// One kind of temporary wrapper's map for one thread.
+struct MapBase {
+  virtual ~MapBase() = default;
+  virtual void Clear() = 0;
+};
+// Hands a new map to the calling thread's list, which clears it at idle and destroys it
+// when the thread ends; returns the map.
+MapBase* Adopt(MapBase* map);
 
 }  // namespace afx_temp
 
 // Wrapper needs a default constructor and Attach(Handle)/Detach().
 template <class Wrapper, class Handle>
 Wrapper* AfxTempWrapper(Handle handle) {
-  struct Map {
+  struct Map : afx_temp::MapBase {
     std::map<Handle, std::unique_ptr<Wrapper>> items;
-    ~Map() { Clear(); }
-    void Clear() {
+    ~Map() override { Clear(); }
+    void Clear() override {
       for (auto& item : items) item.second->Detach();
       items.clear();
     }
   };
-  thread_local Map map;
-  thread_local bool registered = false;
+  // Owned by the thread's list (a plain pointer is safe as thread_local).
+  thread_local Map* map = nullptr;
   if (!handle) return nullptr;
-  if (!registered) {
-    registered = true;
-    afx_temp::RegisterClear([] { map.Clear(); });
-  }
-  auto& slot = map.items[handle];
+  if (!map) map = static_cast<Map*>(afx_temp::Adopt(new Map));
+  auto& slot = map->items[handle];
   if (!slot) {
     slot = std::make_unique<Wrapper>();
     slot->Attach(handle);

@@ -7,6 +7,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "framework/core/ThreadLocal.h"
 #include "framework/win/CmdUI.h"
 #include "framework/win/Gdi.h"
 #include "framework/win/TempMap.h"
@@ -39,8 +40,8 @@ struct ThreadState {
   }
 };
 ThreadState& State() {
-  thread_local ThreadState state;
-  return state;
+  static CThreadLocal<ThreadState> state;
+  return state.Get();
 }
 
 void ReportBoundaryException(CException* e) noexcept {
