@@ -108,6 +108,14 @@ BOOL CPlayback::StartPlayback() {
   m_bSeeking = FALSE;
   m_bPaused = FALSE;
   m_bPlaying = TRUE;
+  // The start position is set here rather than by the reader, so a track command or a
+  // seek right after the start is not overwritten when the reader gets going.
+  {
+    const int row = m_nCurrentTrack;
+    const DWORD itemData = GetTrackItemData(row);
+    CSingleLock lock(&m_playLock, TRUE);
+    SetPositionLocked(row, itemData);
+  }
   CWinThread* thread = AfxBeginThread(PlaybackOutputThreadProc, this, THREAD_PRIORITY_TIME_CRITICAL,
                                       0, CREATE_SUSPENDED);
   if (!thread) {
@@ -338,14 +346,6 @@ void CPlayback::PlaybackOutputThread() {
 
 void CPlayback::PlaybackReaderThread() {
   try {
-    // The hooks are asked outside the lock: the track list answers on the user-interface
-    // thread, which may be waiting for the lock.
-    {
-      const int row = m_nCurrentTrack;
-      const DWORD itemData = GetTrackItemData(row);
-      CSingleLock lock(&m_playLock, TRUE);
-      SetPositionLocked(row, itemData);
-    }
     RingBuffer<short, 1>* ring = m_pPlaybackRing;
     while (m_bPlaying) {
       if (m_bPaused || m_bResetRing) {
@@ -360,6 +360,8 @@ void CPlayback::PlaybackReaderThread() {
         const int row = m_nCurrentTrack;
         if (!FindNextCheckedTrack(row, TRUE)) break;  // the last checked track is read
         PostPlayerText(CString(), kPlayerRowStatus);
+        // The track list answers on the user-interface thread, which may be waiting for
+        // the lock: it is asked outside the lock.
         if (m_nCurrentTrack == row) FindNextCheckedTrack(row, FALSE);
         const int next = m_nCurrentTrack;
         const DWORD itemData = GetTrackItemData(next);

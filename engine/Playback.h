@@ -57,9 +57,9 @@ class CPlayback {
   virtual HWND GetPlayerWindow() = 0;
 
   // ---- Commands (user-interface thread) ----
-  // Sets m_bPlaying, clears m_bSeeking and m_bPaused and starts the output thread at
-  // m_nCurrentTrack. FALSE (nothing running) when the thread cannot be started or a
-  // playback is still running.
+  // Sets m_bPlaying, clears m_bSeeking and m_bPaused, sets the read position to the
+  // start of m_nCurrentTrack and starts the output thread. FALSE (nothing running) when the thread
+  // cannot be started or a playback is still running.
   BOOL StartPlayback();
   // Clears the flags and waits until both threads have ended. Sent messages are
   // handled while waiting: the reader asks the track list, which belongs to this thread.

@@ -62,8 +62,9 @@ class TestPlayer : public CPlayback {
     }
     return FALSE;
   }
-  // The reader takes a row's position through this: pauseAtRow pauses playback there,
-  // before a sample of that row is read, so what follows does not hang on timing.
+  // A row's position is taken through this (at the start and by the reader at a track's
+  // end): pauseAtRow pauses playback there, before a sample of that row is read, so what
+  // follows does not hang on timing.
   DWORD GetTrackItemData(int row) override {
     if (row == pauseAtRow) {
       pauseAtRow = -1;
