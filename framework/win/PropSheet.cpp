@@ -192,8 +192,9 @@ void CPropertySheet::RemovePage(CPropertyPage* pPage) {
 
 void CPropertySheet::RemovePage(int nPage) {
   if (nPage < 0 || nPage >= GetPageCount()) AfxThrowInvalidArgException();
-  if (m_hWnd) ::SendMessageW(m_hWnd, PSM_REMOVEPAGE, static_cast<WPARAM>(nPage), 0);
+  // The list first: whoever watches PSM_REMOVEPAGE sees the pages that remain.
   m_pages.erase(m_pages.begin() + nPage);
+  if (m_hWnd) ::SendMessageW(m_hWnd, PSM_REMOVEPAGE, static_cast<WPARAM>(nPage), 0);
 }
 
 BOOL CPropertySheet::SetActivePage(int nPage) {

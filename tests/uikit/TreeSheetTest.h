@@ -1,0 +1,44 @@
+// Pages and helpers shared by the tree sheet tests.
+#pragma once
+
+#include <windows.h>
+
+#define IDD_TS_PAGE1 300
+#define IDD_TS_PAGE2 301
+#define IDD_TS_PAGE3 302
+#define IDD_TS_PAGE4 303
+#define IDC_TS_EDIT 1201
+#define IDC_TS_TEXT 1202
+
+#ifndef RC_INVOKED
+
+#include <string>
+
+#include "uikit/TreePropSheetBase.h"
+
+// A page with a title of the test's choosing; it can refuse to be left.
+class CTitledPage : public CPropertyPage {
+ public:
+  CTitledPage(UINT id, LPCWSTR title) : CPropertyPage(id), m_title(title) {
+    m_psp.dwFlags |= PSP_USETITLE;
+    m_psp.pszTitle = m_title;
+  }
+  BOOL OnKillActive() override { return !m_refuseToLeave; }
+  BOOL m_refuseToLeave = FALSE;
+  int m_kicks = 0;
+
+ protected:
+  LRESULT OnKickIdle(WPARAM, LPARAM) {
+    ++m_kicks;
+    return 0;
+  }
+  DECLARE_MESSAGE_MAP()
+  CString m_title;
+};
+
+// The tree as text: "name[page](children) ..." in order.
+std::wstring DumpTree(const CTreeCtrl& tree, HTREEITEM first);
+
+void Pump();
+
+#endif
