@@ -46,6 +46,7 @@ class TestPlayer : public CPlayback {
   }
 
   BOOL FindNextCheckedTrack(int row, BOOL testOnly) override {
+    if (failLookup) AfxThrowMemoryException();
     for (int r = row < -1 ? 0 : row + 1; r < static_cast<int>(m_items.size()); ++r) {
       if (!m_checked[r]) continue;
       if (!testOnly) m_nCurrentTrack = r;
@@ -116,6 +117,7 @@ class TestPlayer : public CPlayback {
   std::vector<DWORD> m_items;
   std::vector<bool> m_checked;
   std::atomic<int> pauseAtRow{-1};
+  std::atomic<bool> failLookup{false};  // the track list fails (as if out of memory)
 
  private:
   HWND m_window;
@@ -441,6 +443,34 @@ TEST_F(Playback, TrackCommandsMoveToTheirRowsAndRefuseAsTheyShould) {
   }
   player.m_bSeeking = FALSE;
   EXPECT_TRUE(player.TakeMessages().empty()) << "nothing is posted while stopped";
+}
+
+TEST_F(Playback, FailuresEndPlaybackWithTheirMessages) {
+  // The reader fails at the end of the first track.
+  {
+    TestPlayer player;
+    player.m_nCurrentTrack = 0;
+    player.failLookup = true;
+    ASSERT_TRUE(player.StartPlayback());
+    ASSERT_TRUE(player.WaitUntilEnded());
+    const std::vector<std::wstring> expected = {
+        L"Error", L"warn:An error occurred while reading audio CD.", L"<clear>"};
+    EXPECT_EQ(Story(player.TakeMessages(), false), expected);
+    EXPECT_FALSE(player.m_bPlaying || player.m_bPaused || player.m_bSeeking);
+    EXPECT_EQ(player.m_pPlaybackRing, nullptr);
+  }
+  // Without an output device nothing is played and playback ends at once.
+  Pa_Terminate();
+  {
+    TestPlayer player;
+    player.m_nCurrentTrack = 0;
+    ASSERT_TRUE(player.StartPlayback());
+    ASSERT_TRUE(player.WaitUntilEnded());
+    const std::vector<std::wstring> expected = {L"warn:Fail to open input stream.", L"t=0",
+                                                L"<clear>"};
+    EXPECT_EQ(Story(player.TakeMessages(), true), expected);
+  }
+  s_paReady = Pa_Initialize() == paNoError;
 }
 
 }  // namespace
