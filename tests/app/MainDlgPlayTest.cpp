@@ -247,6 +247,42 @@ TEST_F(MainDlgPlay, PlayCurrentWhilePlayingSwitchesToTheSelectedRowAtZero) {
   EXPECT_LT(played.size(), Joined({0, 1, 2}).size()) << "track 2 was not skipped";
 }
 
+TEST_F(MainDlgPlay, PlayCurrentWithoutASelectionKeepsPlaying) {
+  dlg.OnPlay();
+  dlg.OnPauseResume();
+  const int sector = dlg.m_nReadSector;
+  dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
+  std::wstring text;
+  BoxDriver driver(AfxGetApp()->m_pszAppName, [&text](HWND box) {
+    text = DialogText(box);
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  dlg.OnPlayCurrent();
+  EXPECT_TRUE(driver.Found());
+  EXPECT_NE(text.find(L"No Audio Track Selected!"), std::wstring::npos) << text;
+  EXPECT_TRUE(dlg.m_bPlaying);
+  EXPECT_EQ(dlg.m_nCurrentTrack, 0);
+  EXPECT_EQ(dlg.m_nReadSector, sector);
+}
+
+// Busy with a refresh, or without a sound device, Play and Play Current do nothing.
+TEST_F(MainDlgPlay, PlayRefusesWhileBusyOrWithoutSound) {
+  Select(1);
+  for (int refusal = 0; refusal < 2; ++refusal) {
+    SCOPED_TRACE(refusal == 0 ? "busy" : "no sound");
+    if (refusal == 0)
+      g_bBusy = TRUE;
+    else
+      g_bSoundAvailable = FALSE;
+    dlg.OnPlay();
+    dlg.OnPlayCurrent();
+    EXPECT_FALSE(dlg.m_bPlaying);
+    EXPECT_EQ(dlg.m_pOutputThread, nullptr);
+    g_bBusy = FALSE;
+    g_bSoundAvailable = TRUE;
+  }
+}
+
 TEST_F(MainDlgPlay, PlayCurrentWhenStoppedPlaysFromTheSelectedRow) {
   Select(1);
   dlg.OnPlayCurrent();
