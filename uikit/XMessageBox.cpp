@@ -492,13 +492,18 @@ int CXDialogTemplate::Display() {
   }
   m_result = -1;
   m_ended = FALSE;
+  // The owner goes disabled before the box exists: the box is visible from its creation,
+  // and nothing may reach the owner while it shows.
+  const BOOL ownerWasEnabled = m_owner && IsWindowEnabled(m_owner);
+  if (ownerWasEnabled) EnableWindow(m_owner, FALSE);
   HWND box = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, m_owner,
                                         DialogProc, reinterpret_cast<LPARAM>(this));
   GlobalUnlock(memory);
   GlobalFree(memory);
-  if (!box) return m_result;
-  const BOOL ownerWasEnabled = m_owner && IsWindowEnabled(m_owner);
-  if (ownerWasEnabled) EnableWindow(m_owner, FALSE);
+  if (!box) {
+    if (ownerWasEnabled) EnableWindow(m_owner, TRUE);
+    return m_result;
+  }
 
   MSG msg;
   while (!m_ended) {
