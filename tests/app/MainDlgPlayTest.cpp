@@ -77,6 +77,34 @@ bool PumpUntil(Done done, int ms = 20000) {
   return true;
 }
 
+struct BoxSearch {
+  const wchar_t* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchOwnBox(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(hwnd, &process);
+  wchar_t cls[16] = L"", text[256] = L"";
+  ::GetClassNameW(hwnd, cls, 16);
+  ::GetWindowTextW(hwnd, text, 256);
+  if (process == ::GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 &&
+      wcscmp(text, search->caption) == 0 && ::IsWindowVisible(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A visible dialog box of this process with the caption; other test programs may show
+// boxes with the same caption at the same time.
+HWND FindOwnBox(const wchar_t* caption) {
+  BoxSearch search{caption, nullptr};
+  ::EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 // Runs act on the first dialog box with this caption, on a thread of its own, while the
 // test's thread runs the box's loop.
 class BoxDriver {
@@ -84,11 +112,11 @@ class BoxDriver {
   BoxDriver(const wchar_t* caption, std::function<void(HWND)> act)
       : m_thread([caption, act, this] {
           for (int i = 0; i < 1000 && !m_box; ++i) {
-            HWND box = ::FindWindowW(L"#32770", caption);
-            if (box && ::IsWindowVisible(box))
+            if (HWND box = FindOwnBox(caption)) {
               m_box = box;
-            else
+            } else {
               ::Sleep(10);
+            }
           }
           if (m_box) act(m_box);
         }) {}

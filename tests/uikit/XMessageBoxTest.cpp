@@ -170,10 +170,37 @@ TEST(XMessageBoxAnswer, ValueNameMapsTheModuleThroughTheAlphabet) {
 
 // ---- Live boxes ----------------------------------------------------------------------
 
+struct BoxSearch {
+  const wchar_t* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchOwnBox(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(hwnd, &process);
+  wchar_t cls[16] = L"", text[256] = L"";
+  ::GetClassNameW(hwnd, cls, 16);
+  ::GetWindowTextW(hwnd, text, 256);
+  if (process == ::GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 &&
+      wcscmp(text, search->caption) == 0 && ::IsWindowVisible(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A visible dialog box of this process with the caption; other test programs may show
+// boxes with the same caption at the same time.
+HWND FindOwnBox(const wchar_t* caption) {
+  BoxSearch search{caption, nullptr};
+  ::EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 HWND WaitForBox(const wchar_t* caption) {
   for (int i = 0; i < 500; ++i) {
-    HWND box = FindWindowW(L"#32770", caption);
-    if (box && IsWindowVisible(box)) return box;
+    if (HWND box = FindOwnBox(caption)) return box;
     Sleep(10);
   }
   return nullptr;
