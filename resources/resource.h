@@ -66,6 +66,33 @@
 #define IDC_LOG_CLEAR 1012  // empties the log
 #define IDC_LIST_LOG 1014   // event rows
 
+// ---- Rip job window (dialog 138, modal) -------------------------------------
+#define IDD_RIPPING_PROGRESS 138
+
+#define IDC_RIP_TRACK_GROUP 1075  // "Track Progress"
+#define IDC_RIP_JOB_GROUP 1076    // "Overall Progress"
+#define IDC_RIP_TRACK_PROGRESS 1056
+#define IDC_RIP_JOB_PROGRESS 1054
+#define IDC_RIP_TRACK_PERCENT 1053
+#define IDC_RIP_JOB_PERCENT 1052
+#define IDC_RIP_TRACK_ELAPSED 1251
+#define IDC_RIP_TRACK_LEFT 1252
+#define IDC_RIP_JOB_ELAPSED 1249
+#define IDC_RIP_JOB_LEFT 1250
+#define IDC_RIP_TRACK_SPEED 1058
+#define IDC_RIP_JOB_SPEED 1062
+#define IDC_RIP_STATUS 1061  // destination line
+#define IDC_RIP_TRACK_DONE_LABEL 1077
+#define IDC_RIP_JOB_DONE_LABEL 1253
+#define IDC_RIP_TRACK_ELAPSED_LABEL 1060
+#define IDC_RIP_JOB_ELAPSED_LABEL 1064
+#define IDC_RIP_TRACK_LEFT_LABEL 1059
+#define IDC_RIP_JOB_LEFT_LABEL 1063
+#define IDC_RIP_TRACK_SPEED_LABEL 1254
+#define IDC_RIP_JOB_SPEED_LABEL 1255
+#define IDC_RIP_PAUSE 1206  // pause / resume / open the output folder
+#define IDC_RIP_LOG 1207    // shows the event log
+
 // ---- Commands -----------------------------------------------------------------
 #define IDM_ABOUTBOX 16  // system-menu About item (only when IDS_ABOUTBOX exists)
 

@@ -1,0 +1,174 @@
+// One job track on the encoder thread: the output path, its folder, the unique name, the
+// destination line, the playlist line and the writer of the chosen format; and the
+// helpers the writers share (sample totals, taking samples, progress and log messages).
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include <memory>
+
+#include "engine/OutputNaming.h"
+#include "engine/RippingProgress.h"
+#include "engine/SampleUtils.h"
+#include "engine/Settings.h"
+#include "framework/core/File.h"
+
+namespace {
+
+constexpr UINT kTrialOpenOutput =
+    CFile::typeBinary | CFile::modeCreate | CFile::shareExclusive | CFile::modeWrite;  // 0x9011
+constexpr UINT kTrialOpenPlaylist =
+    CFile::modeCreate | CFile::modeNoTruncate | CFile::shareExclusive | CFile::modeWrite;  // 0x3011
+
+CString FolderOf(const CString& path) {
+  const int cut = path.ReverseFind(L'\\');
+  return cut < 0 ? CString() : path.Left(cut);
+}
+
+}  // namespace
+
+void CRippingProgress::RipTrack(const CString& folder) {
+  m_nTrackSamplesDone.store(0);
+  const unsigned short current = m_nCurrentTrack.load();
+  if (current >= m_jobList.GetSize()) AfxThrowInvalidArgException();
+  const short track = m_jobList[current].nTrack;
+  if (track < 0 || track >= g_cddbRecord.m_trackTitles.GetSize()) AfxThrowInvalidArgException();
+
+  const CString path = folder + BuildOutputFilePart(track);
+  const CString outputFolder = FolderOf(path);
+  if (!PathFileExistsW(outputFolder) && !CreateDirectoryPath(outputFolder)) {
+    CString text;
+    text.Format(L"Fail to create folder %s !", outputFolder.GetString());
+    m_bRunning.store(FALSE, std::memory_order_release);
+    PostLog(text, 2);
+    return;
+  }
+  m_strLastOutputPath = PathFileExistsW(path) ? MakeUniqueFileName(path) : path;
+
+  CString text;
+  text.Format(L"Rip track(s) to \"%s\"", m_strLastOutputPath.GetString());
+  PostLog(text, 0);
+  m_bPaused.store(FALSE, std::memory_order_release);
+  m_bCancelled.store(FALSE, std::memory_order_release);
+
+  // Sent: the window shows the destination before the file is written.
+  auto* status = new CString;
+  status->Format(L"Destination:     %s", m_strLastOutputPath.GetString());
+  if (!::SendMessageW(m_hWnd, WM_RIP_STATUS, 0, reinterpret_cast<LPARAM>(status))) {
+    delete status;
+  }
+
+  if (M3U) {
+    const CString playlist =
+        FolderOf(m_strLastOutputPath) + L"\\" + SanitizeFileName(g_cddbRecord.m_title) + L".m3u";
+    if (!CheckFileOpen(playlist, kTrialOpenPlaylist)) return;
+    // Binary, so the bytes are exactly the ANSI name and CR LF; no C-runtime locale
+    // switch, which would change every other thread's conversions too.
+    CFile list;
+    if (list.Open(playlist, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite |
+                                CFile::typeBinary)) {
+      std::unique_ptr<char[]> name(
+          WideToAnsiAlloc(m_strLastOutputPath.Mid(m_strLastOutputPath.ReverseFind(L'\\') + 1)));
+      list.SeekToEnd();
+      list.Write(name.get(), static_cast<UINT>(strlen(name.get())));
+      list.Write("\r\n", 2);
+      list.Close();
+    }
+  }
+
+  m_dwTrackStartTime.store(GetTickCount());
+  if (!CheckFileOpen(m_strLastOutputPath, kTrialOpenOutput)) return;
+
+  switch (OutputFormat) {
+    case 1:
+      WriteWavTrack(m_strLastOutputPath);
+      break;
+    case 2:
+      WriteMp3Track(m_strLastOutputPath);
+      break;
+    case 3:
+      WriteOggTrack(m_strLastOutputPath);
+      break;
+    default:
+      break;
+  }
+}
+
+BOOL CRippingProgress::CheckFileOpen(const CString& path, UINT openFlags) {
+  CFile file;
+  CFileException error;
+  if (file.Open(path, openFlags, &error)) {
+    file.Close();
+    return TRUE;
+  }
+  TCHAR message[1024] = {};
+  error.GetErrorMessage(message, 1024);
+  CString text;
+  text.Format(L"File Error: %s", message);
+  m_bRunning.store(FALSE, std::memory_order_release);
+  PostLog(text, 2);
+  return FALSE;
+}
+
+// ---- shared by the writers ------------------------------------------------------------
+
+void CRippingProgress::GetSampleTotals(DWORD& jobTotal, DWORD& trackTotal) const {
+  const double d = m_bDownMix ? 2.0 : 1.0;
+  const double perSector = kCDSectorSamples * m_dResampleRatio / d;
+  jobTotal = trackTotal = 0;
+  if (m_jobList.IsEmpty()) return;
+  jobTotal =
+      static_cast<DWORD>(m_jobList[m_jobList.GetUpperBound()].nCumulativeSectors * perSector + 0.5);
+  const unsigned short current = m_nCurrentTrack.load();
+  if (current < m_jobList.GetSize()) {
+    trackTotal = static_cast<DWORD>(m_jobList[current].nSectors * perSector + 0.5);
+  }
+}
+
+DWORD CRippingProgress::TakeSamples(short* dest, DWORD wanted, BOOL* pEnded) {
+  *pEnded = FALSE;
+  RipRing* ring = m_pEncoderRing;
+  if (wanted == 0) return 0;
+  if (ring->ReadableCount() >= wanted) return ring->Read(dest, wanted);
+  if (!m_bSourceEnded.load(std::memory_order_acquire)) return 0;
+  // The producer has ended, so what the ring holds now is all there will be.
+  const DWORD left = ring->ReadableCount();
+  if (left >= wanted) return ring->Read(dest, wanted);
+  *pEnded = TRUE;
+  if (left == 0) return 0;
+  DWORD taken = ring->Read(dest, left);
+  if (!m_bDownMix && (taken & 1)) dest[taken++] = 0;  // a whole final frame
+  return taken;
+}
+
+float CRippingProgress::Percent(DWORD done, DWORD total) {
+  if (total == 0) return 100.0f;
+  const double percent = done * 100.0 / total;
+  return static_cast<float>(percent > 100.0 ? 100.0 : percent);
+}
+
+void CRippingProgress::PostProgress(DWORD trackTotal, DWORD jobTotal) {
+  auto* track = new float(Percent(m_nTrackSamplesDone.load(), trackTotal));
+  auto* job = new float(Percent(m_nJobSamplesDone.load(), jobTotal));
+  if (!::PostMessageW(m_hWnd, WM_RIP_PROGRESS, reinterpret_cast<WPARAM>(track),
+                      reinterpret_cast<LPARAM>(job))) {
+    delete track;
+    delete job;
+  }
+}
+
+void CRippingProgress::SendProgress(DWORD trackTotal, DWORD jobTotal) {
+  auto* track = new float(Percent(m_nTrackSamplesDone.load(), trackTotal));
+  auto* job = new float(Percent(m_nJobSamplesDone.load(), jobTotal));
+  // The handler frees both and answers 1; no answer means it never ran.
+  if (!::SendMessageW(m_hWnd, WM_RIP_PROGRESS, reinterpret_cast<WPARAM>(track),
+                      reinterpret_cast<LPARAM>(job))) {
+    delete track;
+    delete job;
+  }
+}
+
+void CRippingProgress::PostLog(const CString& text, int level) {
+  auto* line = new CString(text);
+  if (!::PostMessageW(m_hWnd, WM_RIP_LOG, reinterpret_cast<WPARAM>(line), level)) delete line;
+}
