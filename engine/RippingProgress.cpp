@@ -139,6 +139,10 @@ BOOL CRippingProgress::OnInitDialog() {
   m_nJobSamplesDone.store(0);
   m_nTrackSamplesDone.store(0);
   m_nSectorsPerRead = 0;
+  // Until the encoder sets them, the times count from now: a progress message before the
+  // first track must not show the time since the system started.
+  m_dwTrackStartTime.store(GetTickCount());
+  m_dwJobStartTime.store(GetTickCount());
 
   m_trackProgress.SetRange(0, 100);
   m_trackProgress.SetPos(0);
@@ -147,22 +151,18 @@ BOOL CRippingProgress::OnInitDialog() {
 
   static const UINT kStretched[] = {IDC_RIP_TRACK_GROUP, IDC_RIP_JOB_GROUP, IDC_RIP_TRACK_PROGRESS,
                                     IDC_RIP_JOB_PROGRESS, IDC_RIP_STATUS};
-  static const UINT kCentredClipped[] = {IDC_RIP_LOG,
-                                         IDC_RIP_PAUSE,
-                                         IDCANCEL,
-                                         IDC_RIP_TRACK_DONE_LABEL,
-                                         IDC_RIP_JOB_DONE_LABEL,
-                                         IDC_RIP_TRACK_SPEED_LABEL,
-                                         IDC_RIP_JOB_SPEED_LABEL,
-                                         IDC_RIP_JOB_ELAPSED_LABEL,
-                                         IDC_RIP_TRACK_ELAPSED_LABEL,
-                                         IDC_RIP_JOB_LEFT_LABEL,
-                                         IDC_RIP_TRACK_LEFT_LABEL,
-                                         IDC_RIP_TRACK_PERCENT};
+  // The buttons are left out of the erase clipping: with it, themed buttons under Wine
+  // are never painted (black boxes), and they paint their own face anyway.
+  static const UINT kButtons[] = {IDC_RIP_LOG, IDC_RIP_PAUSE, IDCANCEL};
+  static const UINT kCentredClipped[] = {
+      IDC_RIP_TRACK_DONE_LABEL, IDC_RIP_JOB_DONE_LABEL,    IDC_RIP_TRACK_SPEED_LABEL,
+      IDC_RIP_JOB_SPEED_LABEL,  IDC_RIP_JOB_ELAPSED_LABEL, IDC_RIP_TRACK_ELAPSED_LABEL,
+      IDC_RIP_JOB_LEFT_LABEL,   IDC_RIP_TRACK_LEFT_LABEL,  IDC_RIP_TRACK_PERCENT};
   static const UINT kCentred[] = {IDC_RIP_JOB_PERCENT,   IDC_RIP_TRACK_SPEED, IDC_RIP_JOB_SPEED,
                                   IDC_RIP_TRACK_ELAPSED, IDC_RIP_JOB_ELAPSED, IDC_RIP_TRACK_LEFT,
                                   IDC_RIP_JOB_LEFT};
   for (UINT id : kStretched) AddControl(id, 1, 1, 0, 0);
+  for (UINT id : kButtons) AddControl(id, 3, 3, 0, 0, 0);
   for (UINT id : kCentredClipped) AddControl(id, 3, 3, 0, 0, kAnchorClipOnErase);
   for (UINT id : kCentred) AddControl(id, 3, 3, 0, 0, 0);
 

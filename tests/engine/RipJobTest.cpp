@@ -1,0 +1,580 @@
+// Rip jobs end to end on generated discs: the WAV files against the disc image, the
+// playlist, read retries, pause, cancel, a full disk, the window's figures and the MP3
+// library's configuration record.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/CDDrive.h"
+#include "engine/CDLibrary.h"
+#include "engine/OutputNaming.h"
+#include "engine/Settings.h"
+#include "platform/tools/WineDrive.h"
+#include "tests/engine/LogCapture.h"
+#include "tests/engine/RipJobHarness.h"
+
+namespace {
+
+constexpr uint32_t kSectorBytes = 2352;
+
+struct WavInfo {
+  bool valid = false;
+  uint32_t riffSize = 0, rate = 0, byteRate = 0, dataSize = 0;
+  uint16_t format = 0, channels = 0, blockAlign = 0, bits = 0;
+  size_t fileSize = 0;
+  std::vector<unsigned char> data;
+};
+
+uint32_t Le32(const unsigned char* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+WavInfo ReadWav(const std::wstring& path) {
+  WavInfo wav;
+  std::vector<unsigned char> bytes = ReadFileBytes(path);
+  wav.fileSize = bytes.size();
+  if (bytes.size() < 44 || memcmp(bytes.data(), "RIFF", 4) || memcmp(&bytes[8], "WAVEfmt ", 8) ||
+      memcmp(&bytes[36], "data", 4) || Le32(&bytes[16]) != 16) {
+    return wav;
+  }
+  wav.valid = true;
+  wav.riffSize = Le32(&bytes[4]);
+  wav.format = Le16(&bytes[20]);
+  wav.channels = Le16(&bytes[22]);
+  wav.rate = Le32(&bytes[24]);
+  wav.byteRate = Le32(&bytes[28]);
+  wav.blockAlign = Le16(&bytes[32]);
+  wav.bits = Le16(&bytes[34]);
+  wav.dataSize = Le32(&bytes[40]);
+  wav.data.assign(bytes.begin() + 44, bytes.end());
+  return wav;
+}
+
+// The header describes exactly the bytes behind it.
+void ExpectHeaderMatchesFile(const WavInfo& wav, const std::wstring& what) {
+  SCOPED_TRACE(std::string(what.begin(), what.end()));
+  ASSERT_TRUE(wav.valid);
+  EXPECT_EQ(wav.dataSize, wav.fileSize - 44);
+  EXPECT_EQ(wav.riffSize, wav.dataSize + 36);
+  EXPECT_EQ(wav.dataSize % wav.blockAlign, 0u);
+}
+
+// The generated discs behind one spare Wine drive letter; each test loads the one it needs.
+class RipJob : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
+    if (s_letter && cdgrab::DefineWineCdDrive(s_letter, RIP_TEST_DISCS "/main") != 0) s_letter = 0;
+    if (!s_letter) return;
+    FindCDDriveLetters();
+    ListCDDrives();
+    const CString letter = CString(s_letter) + L":";
+    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
+      if (g_driveLetters[i] == letter) s_drive = static_cast<short>(i);
+    }
+  }
+  static void TearDownTestSuite() {
+    if (CDHANDLE h = g_hCD.exchange(0)) CDLib().CloseCDHandle(h);
+    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
+  }
+
+  void SetUp() override {
+    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
+    ASSERT_GE(s_drive, 0) << "the virtual drive was not listed";
+    OutputFormat = 1;
+    SubFormat = 1;
+    Channel = TRUE;
+    Freq = kCDRateIndex;
+    FileStyle = 3;  // <Tracknum>-<Tracktitle>
+    Separator = L"-";
+    M3U = TRUE;
+    g_cddbRecord.m_artist = L"Artist";
+    g_cddbRecord.m_title = L"Album";
+    g_cddbRecord.m_trackTitles.RemoveAll();
+    for (const wchar_t* title : {L"One", L"Two", L"Three"}) g_cddbRecord.m_trackTitles.Add(title);
+    g_ripTestApp.m_boxes.clear();
+    g_ripTestApp.m_answer = IDYES;
+  }
+
+  // Loads disc name into the drive; its table of contents is in g_toc afterwards.
+  void LoadDisc(const char* name) {
+    m_disc = name;
+    ASSERT_EQ(cdgrab::DefineWineCdDrive(s_letter, std::string(RIP_TEST_DISCS) + "/" + name), 0u);
+    DriveNum = s_drive;
+    CString status;
+    ASSERT_EQ(ReadDisc(status), DiscState::Audio) << status.GetString();
+  }
+
+  // An empty output folder of the test's own, as DesDir (with its final "\").
+  std::wstring UseOutputFolder(const std::string& root, const std::string& name) {
+    const std::wstring folder = WinPath(root + "/" + name);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directories(folder);
+    DesDir = (folder + L"\\").c_str();
+    return folder;
+  }
+
+  // The disc image's bytes of sectors [first, first + count).
+  std::vector<unsigned char> BinSectors(int32_t first, int32_t count) {
+    std::ifstream bin(
+        std::filesystem::path(WinPath(std::string(RIP_TEST_DISCS) + "/" + m_disc + "/disc.bin")),
+        std::ios::binary);
+    std::vector<unsigned char> bytes(size_t(count) * kSectorBytes);
+    bin.seekg(std::streamoff(first) * kSectorBytes);
+    bin.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    EXPECT_EQ(size_t(bin.gcount()), bytes.size());
+    return bytes;
+  }
+
+  void ExpectSameAudio(const WavInfo& wav, const TrackData& track) {
+    const std::vector<unsigned char> bin = BinSectors(track.nFirstSector, track.nSectors);
+    ASSERT_EQ(wav.data.size(), bin.size());
+    EXPECT_TRUE(wav.data == bin) << "samples differ from the disc image";
+  }
+
+  static wchar_t s_letter;
+  static short s_drive;
+  std::string m_disc;
+};
+wchar_t RipJob::s_letter = 0;
+short RipJob::s_drive = -1;
+
+std::string Ansi(const std::wstring& text) {
+  char buffer[1024] = {};
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
+  return buffer;
+}
+
+TEST_F(RipJob, StereoCdRateWavIsTheDiscAudioAndTheWindowEndsFinished) {
+  LoadDisc("main");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "stereo");
+  const std::vector<TrackData> job = JobForRows({0, 1, 2});
+  const RipRun run =
+      RunRipJob(job, {WaitUntilStopped(), Screenshot(L"rip-finished"), Click(IDCANCEL)});
+  ASSERT_FALSE(run.timedOut);
+
+  const wchar_t* names[] = {L"01-One.wav", L"02-Two.wav", L"03-Three.wav"};
+  for (size_t i = 0; i < job.size(); ++i) {
+    const WavInfo wav = ReadWav(folder + L"\\" + names[i]);
+    ExpectHeaderMatchesFile(wav, names[i]);
+    EXPECT_EQ(wav.format, 1);
+    EXPECT_EQ(wav.channels, 2);
+    EXPECT_EQ(wav.rate, 44100u);
+    EXPECT_EQ(wav.byteRate, 176400u);
+    EXPECT_EQ(wav.blockAlign, 4);
+    EXPECT_EQ(wav.bits, 16);
+    EXPECT_EQ(wav.dataSize, uint32_t(job[i].nSectors) * kSectorBytes);
+    ExpectSameAudio(wav, job[i]);
+  }
+  const std::vector<unsigned char> playlist = ReadFileBytes(folder + L"\\Album.m3u");
+  EXPECT_EQ(std::string(playlist.begin(), playlist.end()),
+            "01-One.wav\r\n02-Two.wav\r\n03-Three.wav\r\n");
+
+  EXPECT_TRUE(run.Logged(L"Finished copying!"));
+  EXPECT_TRUE(run.Logged(L"Rip track(s) to \"" + folder + L"\\03-Three.wav\""));
+  EXPECT_EQ(run.captions.back(), L"Finished Copying");
+  EXPECT_EQ(run.pauseText, L"Open Dir");
+  EXPECT_EQ(run.cancelText, L"Finish");
+  EXPECT_EQ(run.trackPercent, L"100.00%");
+  EXPECT_EQ(run.jobPercent, L"100.00%");
+  // Closing a finished job asks nothing, and no worker outlives it.
+  EXPECT_TRUE(g_ripTestApp.m_boxes.empty());
+  EXPECT_EQ(run.result, IDCANCEL);
+  EXPECT_LE(run.threadsAfter, run.threadsBefore);
+}
+
+// Down-mix, resampling and 8-bit output. The lengths follow the rounding rule per track
+// (output samples = sectors x 1176 x rate / 44100 / channels-divisor, nearest; stereo
+// rounded up to whole frames); with a rate that is no whole number of samples per sector
+// the converter may end a few samples short of the last track's rounded length, and the
+// track then ends with what there is instead of waiting forever. The sox check after this
+// test decodes every file listed in expected.txt.
+TEST_F(RipJob, ConvertedFormatsHaveTheirLengthsAndHeaders) {
+  struct Case {
+    const char* name;
+    BOOL channel;
+    short freq;
+    short subFormat;
+  };
+  const Case cases[] = {
+      {"mono-16-44100", FALSE, 7, 1},  {"stereo-16-22050", TRUE, 4, 1},
+      {"stereo-16-8000", TRUE, 0, 1},  {"mono-16-8000", FALSE, 0, 1},
+      {"stereo-8-44100", TRUE, 7, 0},  {"mono-8-11025", FALSE, 1, 0},
+      {"stereo-16-48000", TRUE, 8, 1},
+  };
+  LoadDisc("main");
+  const std::vector<TrackData> job = JobForRows({0, 1, 2});
+  std::ofstream expected(std::filesystem::path(WinPath(RIP_TEST_OUT "/expected.txt")),
+                         std::ios::binary | std::ios::trunc);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Channel = c.channel;
+    Freq = c.freq;
+    SubFormat = c.subFormat;
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, c.name);
+    const RipRun run = RunRipJob(job);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.Logged(L"Finished copying!"));
+
+    const uint16_t channels = c.channel ? 2 : 1;
+    const uint16_t bytes = c.subFormat ? 2 : 1;
+    const uint32_t rate = kSampleRates[c.freq];
+    const wchar_t* names[] = {L"01-One.wav", L"02-Two.wav", L"03-Three.wav"};
+    for (size_t i = 0; i < job.size(); ++i) {
+      const WavInfo wav = ReadWav(folder + L"\\" + names[i]);
+      ExpectHeaderMatchesFile(wav, names[i]);
+      EXPECT_EQ(wav.channels, channels);
+      EXPECT_EQ(wav.rate, rate);
+      EXPECT_EQ(wav.bits, bytes * 8);
+      EXPECT_EQ(wav.blockAlign, channels * bytes);
+      EXPECT_EQ(wav.byteRate, rate * channels * bytes);
+      uint32_t samples = static_cast<uint32_t>(
+          job[i].nSectors * 1176.0 * rate / 44100 / (c.channel ? 1 : 2) + 0.5);
+      if (c.channel && samples % 2) ++samples;
+      const bool last = i + 1 == job.size();
+      if (last && rate % 75 != 0) {
+        EXPECT_LE(wav.dataSize, samples * bytes);
+        EXPECT_GE(wav.dataSize + 64 * bytes, samples * bytes);
+      } else {
+        EXPECT_EQ(wav.dataSize, samples * bytes);
+      }
+      const std::string unixFolder = std::string(RIP_TEST_OUT) + "/" + c.name + "/";
+      expected << unixFolder << std::string(names[i], names[i] + wcslen(names[i])) << " "
+               << channels << " " << rate << " " << bytes * 8 << " "
+               << wav.dataSize / (channels * bytes) << "\n";
+    }
+
+    if (c.subFormat == 0 && c.freq == kCDRateIndex && c.channel) {
+      // 8-bit: the high byte of each disc sample, offset by 128.
+      const std::vector<unsigned char> bin = BinSectors(job[0].nFirstSector, job[0].nSectors);
+      const WavInfo wav = ReadWav(folder + L"\\01-One.wav");
+      ASSERT_EQ(wav.data.size() * 2, bin.size());
+      size_t wrong = 0;
+      for (size_t k = 0; k < wav.data.size(); ++k) {
+        wrong += wav.data[k] != static_cast<unsigned char>(bin[2 * k + 1] - 128);
+      }
+      EXPECT_EQ(wrong, 0u);
+    }
+    if (c.subFormat == 1 && c.freq == kCDRateIndex && !c.channel) {
+      // Mono at the CD rate: the mean of left and right of each frame.
+      const std::vector<unsigned char> bin = BinSectors(job[1].nFirstSector, job[1].nSectors);
+      const WavInfo wav = ReadWav(folder + L"\\02-Two.wav");
+      ASSERT_EQ(wav.data.size() * 2, bin.size());
+      size_t wrong = 0;
+      for (size_t k = 0; k < wav.data.size() / 2; ++k) {
+        const int left = static_cast<int16_t>(Le16(&bin[4 * k]));
+        const int right = static_cast<int16_t>(Le16(&bin[4 * k + 2]));
+        const int mono = static_cast<int16_t>(Le16(&wav.data[2 * k]));
+        wrong += std::abs(mono - (left + right) / 2) > 1;
+      }
+      EXPECT_EQ(wrong, 0u);
+    }
+  }
+}
+
+// Non-ASCII names reach the playlist in the ANSI code page; ripping again appends, and
+// the files already there are kept under " (2)", " (3)".
+TEST_F(RipJob, PlaylistAppendsAnsiNamesAndExistingFilesGetNumbers) {
+  LoadDisc("main");
+  g_cddbRecord.m_title = L"\u00c9t\u00e9";
+  g_cddbRecord.m_trackTitles.SetAt(0, L"Caf\u00e9 \u00d1");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "playlist");
+  const std::wstring names[] = {L"01-Caf\u00e9 \u00d1.wav", L"01-Caf\u00e9 \u00d1 (2).wav",
+                                L"01-Caf\u00e9 \u00d1 (3).wav"};
+  std::string lines;
+  for (const std::wstring& name : names) {
+    const RipRun run = RunRipJob(JobForRows({0}));
+    ASSERT_TRUE(run.Logged(L"Finished copying!"));
+    EXPECT_TRUE(ReadWav(folder + L"\\" + name).valid) << Ansi(name);
+    lines += Ansi(name) + "\r\n";
+  }
+  ASSERT_EQ(Ansi(L"\u00e9").size(), 1u) << "the test expects a single-byte ANSI code page";
+  const std::vector<unsigned char> playlist = ReadFileBytes(folder + L"\\\u00c9t\u00e9.m3u");
+  EXPECT_EQ(std::string(playlist.begin(), playlist.end()), lines);
+}
+
+// A sector that fails twice: two retry lines for the same read, then the job goes on; the
+// warnings leave the buttons alone while it runs, and pause and resume work on the way.
+TEST_F(RipJob, ReadFailingTwiceRetriesAndCompletesTheFile) {
+  LoadDisc("retry");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "retry");
+  const std::vector<TrackData> job = JobForRows({0, 1});
+  std::vector<std::wstring> buttons;
+  auto keepButtons = [&buttons](CRippingProgress& j) {
+    buttons.push_back(WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_PAUSE)) + L"|" +
+                      WindowText(::GetDlgItem(j.GetSafeHwnd(), IDCANCEL)) + L"|" +
+                      (j.m_bRunning.load() ? L"running" : L"stopped"));
+    return true;
+  };
+  HoldReadsFrom(1000);  // the job keeps running until the steps are done
+  const RipRun run =
+      RunRipJob(job, {[](CRippingProgress&) {
+                        int retries = 0;
+                        for (const auto& line : LogCapture::Lines()) {
+                          retries += line.second.rfind(L"Retry ", 0) == 0;
+                        }
+                        return retries >= 2;
+                      },
+                      keepButtons, ClickWhileRunning(IDC_RIP_PAUSE), keepButtons,
+                      Screenshot(L"rip-paused"), Pause(300), ClickWhileRunning(IDC_RIP_PAUSE),
+                      keepButtons, ReleaseReads(), WaitUntilStopped(), Click(IDCANCEL)});
+  ASSERT_FALSE(run.timedOut);
+  const std::vector<std::wstring> expectedButtons = {
+      L"Pause|Cancel|running", L"Resume|Cancel|running", L"Pause|Cancel|running"};
+  EXPECT_EQ(buttons, expectedButtons);
+
+  std::vector<std::pair<int, std::wstring>> retries;
+  for (const auto& line : run.log) {
+    if (line.second.rfind(L"Retry", 0) == 0) retries.push_back(line);
+  }
+  const std::vector<std::pair<int, std::wstring>> expected = {{1, L"Retry 1 to read sector 130"},
+                                                              {1, L"Retry 2 to read sector 130"}};
+  EXPECT_EQ(retries, expected);
+  EXPECT_TRUE(run.Logged(L"Finished copying!"));
+  ExpectSameAudio(ReadWav(folder + L"\\01-One.wav"), job[0]);
+  ExpectSameAudio(ReadWav(folder + L"\\02-Two.wav"), job[1]);
+}
+
+// A sector that never reads: five retries, the error and the stop line, no finish; the
+// track before it is complete and the one being written keeps a true header.
+TEST_F(RipJob, ReadFailingForeverStopsTheJobAndKeepsEarlierTracks) {
+  LoadDisc("broken");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "broken");
+  const std::vector<TrackData> job = JobForRows({0, 1});
+  const RipRun run = RunRipJob(job);
+  ASSERT_FALSE(run.timedOut);
+
+  EXPECT_EQ(run.CountLogged(L"Retry "), 5);
+  for (int n = 1; n <= 5; ++n) {
+    EXPECT_TRUE(run.Logged(L"Retry " + std::to_wstring(n) + L" to read sector 1294"));
+  }
+  bool errorLine = false;
+  for (const auto& line : run.log) {
+    if (line.second.rfind(L"Error at sector 1294 (error code: ", 0) == 0) {
+      errorLine = line.first == 1;
+    }
+  }
+  EXPECT_TRUE(errorLine);
+  const std::pair<int, std::wstring> stop{2, L"Reach Maximum Retries, Forced to Stop."};
+  EXPECT_EQ(run.log.back(), stop);
+  EXPECT_FALSE(run.Logged(L"Finished copying!"));
+  EXPECT_EQ(run.captions.back(), L"Reach Maximum Retries, Forced to Stop.");
+  EXPECT_EQ(run.pauseText, L"Open Dir");
+  EXPECT_EQ(run.cancelText, L"Finish");
+  EXPECT_TRUE(g_ripTestApp.m_boxes.empty());
+
+  ExpectSameAudio(ReadWav(folder + L"\\01-One.wav"), job[0]);
+  const WavInfo partial = ReadWav(folder + L"\\02-Two.wav");
+  ExpectHeaderMatchesFile(partial, L"02-Two.wav");
+  EXPECT_LT(partial.dataSize, uint32_t(job[1].nSectors) * kSectorBytes);
+}
+
+// Cancel while a track is being written: the question, the aborting caption, a partial
+// file whose header matches its bytes, and no worker left behind.
+TEST_F(RipJob, CancelMidTrackLeavesAValidPartialFileAndNoThreads) {
+  LoadDisc("long");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "cancel");
+  const std::vector<TrackData> job = JobForRows({0, 1});
+  HoldReadsFrom(1500);  // the writer starves half-way through the first track
+  const RipRun run = RunRipJob(
+      job, {[](CRippingProgress& j) { return j.m_nTrackSamplesDone.load() > 1000 * 1176; },
+            Pause(400), Screenshot(L"rip-running"), ClickWhileRunning(IDCANCEL)});
+  ASSERT_FALSE(run.timedOut);
+
+  const std::vector<CString> question = {L"Do You Want to Cancel?"};
+  EXPECT_EQ(g_ripTestApp.m_boxes, question);
+  EXPECT_NE(std::find(run.captions.begin(), run.captions.end(), L"Aborting, Please Wait..."),
+            run.captions.end());
+  EXPECT_EQ(run.result, IDCANCEL);
+  EXPECT_FALSE(run.Logged(L"Finished copying!"));
+  EXPECT_LE(run.threadsAfter, run.threadsBefore);
+
+  const WavInfo first = ReadWav(folder + L"\\01-One.wav");
+  ExpectHeaderMatchesFile(first, L"01-One.wav");
+  EXPECT_GT(first.dataSize, 0u);
+  EXPECT_LT(first.dataSize, uint32_t(job[0].nSectors) * kSectorBytes);
+  EXPECT_FALSE(std::filesystem::exists(folder + L"\\02-Two.wav"));
+}
+
+// Answering No resumes the job as it was, and it runs to its end.
+TEST_F(RipJob, AnsweringNoToCancelGoesOn) {
+  LoadDisc("main");
+  UseOutputFolder(RIP_TEST_OUT, "cancel-no");
+  g_ripTestApp.m_answer = IDNO;
+  std::wstring buttonAfter;
+  BOOL pausedAfter = TRUE;
+  const RipRun run = RunRipJob(JobForRows({0, 1, 2}), {Click(IDCANCEL),
+                                                       [&](CRippingProgress& j) {
+                                                         pausedAfter = j.m_bPaused.load();
+                                                         buttonAfter = WindowText(::GetDlgItem(
+                                                             j.GetSafeHwnd(), IDC_RIP_PAUSE));
+                                                         return true;
+                                                       },
+                                                       WaitUntilStopped(), Click(IDCANCEL)});
+  EXPECT_EQ(g_ripTestApp.m_boxes.size(), 1u);
+  EXPECT_FALSE(pausedAfter);
+  EXPECT_EQ(buttonAfter, L"Pause");
+  EXPECT_TRUE(run.Logged(L"Finished copying!"));
+}
+
+// A destination that fills up: one file error, the job stops, the file before is whole
+// and the one that hit the limit has a header for what reached the disk.
+TEST_F(RipJob, FullDiskReportsOnceAndKeepsEarlierFiles) {
+  ULARGE_INTEGER freeBytes{}, total{};
+  const std::wstring root = WinPath(RIP_TEST_FULL);
+  if (!GetDiskFreeSpaceExW(root.c_str(), &freeBytes, &total, nullptr) ||
+      total.QuadPart > 4u << 20) {
+    GTEST_SKIP() << "no small file system mounted at " << RIP_TEST_FULL;
+  }
+  LoadDisc("full");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_FULL, "out");
+  const std::vector<TrackData> job = JobForRows({0, 1, 2});
+  const RipRun run = RunRipJob(job);
+  ASSERT_FALSE(run.timedOut);
+
+  EXPECT_EQ(run.CountLogged(L"File Error: "), 1);
+  EXPECT_FALSE(run.Logged(L"Finished copying!"));
+  EXPECT_EQ(run.cancelText, L"Finish");
+  ExpectSameAudio(ReadWav(folder + L"\\01-One.wav"), job[0]);
+  const WavInfo partial = ReadWav(folder + L"\\02-Two.wav");
+  ExpectHeaderMatchesFile(partial, L"02-Two.wav");
+  EXPECT_LT(partial.dataSize, uint32_t(job[1].nSectors) * kSectorBytes);
+  EXPECT_FALSE(std::filesystem::exists(folder + L"\\03-Three.wav"));
+}
+
+// The progress handler: percentages on every message, times and speeds on every 10th and
+// only after the first 0.1 s of a track, a track at 0 % keeps its time left.
+TEST_F(RipJob, ProgressFiguresFollowTheMessages) {
+  struct Case {
+    const char* name;
+    DWORD trackAgeMs, jobAgeMs, trackSamples, jobSamples;
+    float p, P;
+    const wchar_t *trackPercent, *trackElapsed, *trackLeft, *jobElapsed, *jobLeft, *speed,
+        *jobSpeed;
+  };
+  const Case cases[] = {
+      {"within 0.1 s", 0, 0, 0, 0, 12.5f, 1.25f, L"12.50%", L"00:00:00", L"00:00:00", L"00:00:00",
+       L"00:00:00", L"0.00x", L"0.00x"},
+      // Long enough ago that the milliseconds the messages take change no figure.
+      {"half way", 500000, 1000000, 88200000, 88200000, 50.0f, 25.0f, L"50.00%", L"00:08:20",
+       L"00:08:20", L"00:16:40", L"00:50:00", L"  2.00x", L"  1.00x"},
+      {"track at 0 %", 3000, 3600000, 0, 88200, 0.0f, 10.0f, L" 0.00%", L"00:00:03", L"00:00:00",
+       L"01:00:00", L"09:00:00", L"  0.00x", L"  0.00x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::wstring> texts;
+    RunRipJob({}, {[&](CRippingProgress& j) {
+                     j.m_bRunning.store(TRUE);
+                     const DWORD now = GetTickCount();
+                     j.m_dwTrackStartTime.store(now - c.trackAgeMs);
+                     j.m_dwJobStartTime.store(now - c.jobAgeMs);
+                     j.m_nTrackSamplesDone.store(c.trackSamples);
+                     j.m_nJobSamplesDone.store(c.jobSamples);
+                     for (int i = 0; i < 10; ++i) {
+                       j.SendMessage(WM_RIP_PROGRESS, reinterpret_cast<WPARAM>(new float(c.p)),
+                                     reinterpret_cast<LPARAM>(new float(c.P)));
+                     }
+                     for (UINT id : {IDC_RIP_TRACK_PERCENT, IDC_RIP_TRACK_ELAPSED,
+                                     IDC_RIP_TRACK_LEFT, IDC_RIP_JOB_ELAPSED, IDC_RIP_JOB_LEFT,
+                                     IDC_RIP_TRACK_SPEED, IDC_RIP_JOB_SPEED}) {
+                       texts.push_back(WindowText(::GetDlgItem(j.GetSafeHwnd(), id)));
+                     }
+                     texts.push_back(std::to_wstring(::SendDlgItemMessageW(
+                         j.GetSafeHwnd(), IDC_RIP_TRACK_PROGRESS, PBM_GETPOS, 0, 0)));
+                     j.m_bRunning.store(FALSE);
+                     return true;
+                   },
+                   Click(IDCANCEL)});
+    const std::vector<std::wstring> expected = {
+        c.trackPercent, c.trackElapsed, c.trackLeft, c.jobElapsed,
+        c.jobLeft,      c.speed,        c.jobSpeed,  std::to_wstring(static_cast<int>(c.p))};
+    EXPECT_EQ(texts, expected);
+  }
+}
+
+// Log lines: errors become the caption; warnings switch the buttons only once the job has
+// stopped; a stopped window's progress messages change nothing.
+TEST_F(RipJob, LogLinesDriveCaptionAndButtonsByTheRunningFlag) {
+  std::vector<std::wstring> seen;
+  auto post = [](CRippingProgress& j, const wchar_t* text, int level) {
+    j.SendMessage(WM_RIP_LOG, reinterpret_cast<WPARAM>(new CString(text)), level);
+  };
+  auto buttons = [&seen](CRippingProgress& j) {
+    seen.push_back(WindowText(j.GetSafeHwnd()) + L"|" +
+                   WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_PAUSE)) + L"|" +
+                   WindowText(::GetDlgItem(j.GetSafeHwnd(), IDCANCEL)));
+  };
+  RunRipJob({}, {[&](CRippingProgress& j) {
+                   j.SetWindowText(L"1/2");
+                   j.m_bRunning.store(TRUE);
+                   post(j, L"Retry 1 to read sector 5", 1);
+                   buttons(j);
+                   post(j, L"Fail to create folder X !", 2);
+                   buttons(j);
+                   j.m_bRunning.store(FALSE);
+                   post(j, L"An error occurred while encoding", 1);
+                   buttons(j);
+                   j.SendMessage(WM_RIP_PROGRESS, reinterpret_cast<WPARAM>(new float(70)),
+                                 reinterpret_cast<LPARAM>(new float(70)));
+                   seen.push_back(WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_JOB_PERCENT)));
+                   return true;
+                 },
+                 Click(IDCANCEL)});
+  const std::vector<std::wstring> expected = {
+      L"1/2|Pause|Cancel", L"Fail to create folder X !|Pause|Cancel",
+      L"Fail to create folder X !|Open Dir|Finish", L"0.00%"};
+  EXPECT_EQ(seen, expected);
+}
+
+// MP3 jobs load the encoder library and fill its configuration record from the settings.
+TEST_F(RipJob, Mp3JobFillsTheEncoderRecord) {
+  LoadDisc("main");
+  UseOutputFolder(RIP_TEST_OUT, "mp3");
+  OutputFormat = 2;
+  LameFreq = 4;   // 22050
+  LameBits = 11;  // 128 kbit/s
+  const LONG modes[] = {BE_MP3_MODE_MONO, BE_MP3_MODE_STEREO, BE_MP3_MODE_JSTEREO,
+                        BE_MP3_MODE_DUALCHANNEL};
+  for (short channel = 0; channel <= 3; ++channel) {
+    SCOPED_TRACE(channel);
+    LameChannel = channel;
+    BE_CONFIG config{};
+    BOOL downMix = -1, resample = -1;
+    bool entries = false;
+    const RipRun run = RunRipJob(
+        JobForRows({2}), {[&](CRippingProgress& j) {
+                            config = j.m_beConfig;
+                            downMix = j.m_bDownMix;
+                            resample = j.m_bResample;
+                            entries = j.m_beInitStream && j.m_beEncodeChunk && j.m_beCloseStream;
+                            return true;
+                          },
+                          WaitUntilStopped(), Click(IDCANCEL)});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(entries);
+    EXPECT_EQ(downMix, channel == 0);
+    EXPECT_FALSE(resample);
+    BE_CONFIG want{};
+    want.dwConfig = 256;
+    auto& w = want.format.LHV1;
+    w.dwStructVersion = 1;
+    w.dwStructSize = 331;
+    w.dwSampleRate = 44100;
+    w.dwReSampleRate = 22050;
+    w.nMode = modes[channel];
+    w.dwBitrate = 128;
+    w.nPreset = -1;
+    w.dwMpegVersion = 1;
+    w.bWriteVBRHeader = 1;
+    w.bNoRes = 1;
+    w.nQuality = 0xF609;  // high byte 246, low byte 9
+    EXPECT_EQ(memcmp(&config, &want, sizeof(want)), 0);
+  }
+}
+
+}  // namespace
