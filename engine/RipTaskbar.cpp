@@ -1,11 +1,12 @@
 // The job's mirror on the main window's taskbar button (Windows 7 and later).
+// Every call is on the user-interface thread, the only one that uses the taskbar object.
+#include "engine/ProcessState.h"
 #include "engine/RippingProgress.h"
 #include "framework/win/WinApp.h"
 
 namespace {
 
-// The taskbar object is the main window's; until it is wired in, the job has none.
-ITaskbarList3* RipTaskbar() { return nullptr; }
+ITaskbarList3* RipTaskbar() { return g_pTaskbarList; }
 
 }  // namespace
 
