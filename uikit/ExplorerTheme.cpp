@@ -1,5 +1,6 @@
 #include "uikit/ExplorerTheme.h"
 
+#include <commctrl.h>
 #include <uxtheme.h>
 
 namespace {
@@ -38,4 +39,15 @@ int SetExplorerTheme(HWND window, LPCWSTR classList, LPCWSTR subAppName, LPCWSTR
   if (!theme) return 1;  // theming is not active
   closeThemeData(theme);
   return setWindowTheme(window, subAppName, idList);
+}
+
+void ApplyReportListLook(HWND list, BOOL vistaOrLater) {
+  if (vistaOrLater) {
+    ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                   LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP | LVS_EX_FULLROWSELECT);
+    SetExplorerTheme(list, L"ListView", L"Explorer", nullptr);
+  } else {
+    ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                   LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+  }
 }

@@ -7,3 +7,8 @@
 // Returns SetWindowTheme's result, or 1 when there is no theming (library or
 // entry point missing, theme data not available); the window is then unchanged.
 int SetExplorerTheme(HWND window, LPCWSTR classList, LPCWSTR subAppName, LPCWSTR idList);
+
+// The report lists' look: on Vista and later double-buffering, info tips and full-row
+// selection with the Explorer visual style; before Vista grid lines, full-row selection
+// and info tips.
+void ApplyReportListLook(HWND list, BOOL vistaOrLater);
