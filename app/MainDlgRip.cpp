@@ -1,6 +1,70 @@
-// Rip commands.
+// Rip commands: the checked (or the selected) audio rows become a rip job, whose window
+// runs modally; it reports to the log and the folder by itself.
 #include "VeltraskDlg.h"
+#include "engine/RippingProgress.h"
 
-void CVeltraskDlg::OnRip() {}
+namespace {
 
-void CVeltraskDlg::OnRipCurrent() {}
+constexpr int kStatusColumn = 5;
+
+bool IsAudioRow(CListCtrl& list, int row) { return static_cast<LONG>(list.GetItemData(row)) >= 0; }
+
+}  // namespace
+
+void CVeltraskDlg::OnRip() {
+  if (g_bBusy) return;
+  if (m_bPlaying) {
+    if (MessageBox(L"Do You Wish to Stop Playing to Rip Audio Tracks?", nullptr,
+                   MB_YESNO | MB_ICONQUESTION) != IDYES) {
+      return;
+    }
+    OnStopPlay();
+  }
+  bool anyChecked = false;
+  for (int row = 0; row < m_listTracks.GetItemCount() && !anyChecked; ++row) {
+    anyChecked = IsAudioRow(m_listTracks, row) && m_listTracks.GetCheck(row);
+  }
+  if (!anyChecked) {
+    MessageBox(L"No Audio Tracks Checked!");
+    return;
+  }
+  for (int row = 0; row < m_listTracks.GetItemCount(); ++row) {
+    m_listTracks.SetItemText(row, kStatusColumn, L"");
+  }
+
+  CRippingProgress job(this);
+  job.SetRipRings(m_pRipRingA, m_pRipRingB);
+  job.m_isAudioCD = [this] { return m_bAudioCD.load(); };
+  for (int row = 0; row < m_listTracks.GetItemCount(); ++row) {
+    if (IsAudioRow(m_listTracks, row) && m_listTracks.GetCheck(row)) {
+      job.AddTrack(static_cast<short>(row), static_cast<int32_t>(m_listTracks.GetItemData(row)));
+    }
+  }
+  job.DoModal();
+}
+
+void CVeltraskDlg::OnRipCurrent() {
+  if (g_bBusy) return;
+  if (m_listTracks.GetNextItem(-1, LVNI_SELECTED) < 0) {
+    MessageBox(L"No Audio Track Selected!");
+    return;
+  }
+  if (m_bPlaying) {
+    if (MessageBox(L"Do You Wish to Stop Playing to Rip Audio Tracks?", nullptr,
+                   MB_YESNO | MB_ICONQUESTION) != IDYES) {
+      return;
+    }
+    OnStopPlay();
+  }
+  CRippingProgress job(this);
+  // A data row shows "Not an Audio Track!" and no job runs.
+  if (!SelectCurrentTrack()) return;
+  for (int row = 0; row < m_listTracks.GetItemCount(); ++row) {
+    m_listTracks.SetItemText(row, kStatusColumn, L"");
+  }
+  const int row = m_nCurrentTrack;
+  job.SetRipRings(m_pRipRingA, m_pRipRingB);
+  job.m_isAudioCD = [this] { return m_bAudioCD.load(); };
+  job.AddTrack(static_cast<short>(row), static_cast<int32_t>(m_listTracks.GetItemData(row)));
+  job.DoModal();
+}

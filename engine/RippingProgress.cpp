@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "engine/CDDrive.h"
 #include "engine/EngineLog.h"
 #include "engine/OutputNaming.h"
 #include "engine/Settings.h"
@@ -100,6 +101,14 @@ CRippingProgress::~CRippingProgress() {
 void CRippingProgress::SetRipRings(RipRing* ringA, RipRing* ringB) {
   m_pRingIn = ringA;
   m_pRingOut = ringB;
+}
+
+void CRippingProgress::AddTrack(short row, int32_t sectors) {
+  DWORD start = 0;
+  if (row >= 0 && row < kCDTocMaxEntries) ReadBigEndian32(start, g_toc.entries[row].address);
+  const int32_t before =
+      m_jobList.IsEmpty() ? 0 : m_jobList[m_jobList.GetUpperBound()].nCumulativeSectors;
+  m_jobList.Add({row, static_cast<int32_t>(start), sectors, before + sectors});
 }
 
 void CRippingProgress::DoDataExchange(CDataExchange* pDX) {

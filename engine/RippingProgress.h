@@ -52,6 +52,10 @@ class CRippingProgress : public CResizeDlg {
   // (they are large and made once). Without a call the job makes a pair of its own.
   void SetRipRings(RipRing* ringA, RipRing* ringB);
 
+  // Appends the job record of track-list row row, sectors long: its start from the table of
+  // contents (g_toc), its cumulative count from the record before it.
+  void AddTrack(short row, int32_t sectors);
+
   // Tells whether the disc in the drive has audio tracks (the main window's flag); the
   // reader asks it before each track. Unset: only the no-disc flag is checked.
   std::function<BOOL()> m_isAudioCD;

@@ -578,3 +578,32 @@ TEST_F(RipJob, Mp3JobFillsTheEncoderRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+// The rip commands' records: each starts where the table of contents says and counts the
+// sectors of the records before it.
+TEST(RipJobList, RecordsCarryStartsAndCumulativeSectors) {
+  memset(&g_toc, 0, sizeof(g_toc));
+  for (int i = 0; i < 8; ++i) {
+    const DWORD start = 150000 + 1000 * i * i;
+    for (int b = 0; b < 4; ++b) g_toc.entries[i].address[b] = BYTE(start >> (24 - 8 * b));
+  }
+  CRippingProgress job;
+  job.AddTrack(1, 1000);
+  job.AddTrack(4, 2000);
+  job.AddTrack(6, 3000);
+  ASSERT_EQ(job.m_jobList.GetSize(), 3);
+  const TrackData expected[] = {
+      {1, 151000, 1000, 1000}, {4, 166000, 2000, 3000}, {6, 186000, 3000, 6000}};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(job.m_jobList[i].nTrack, expected[i].nTrack);
+    EXPECT_EQ(job.m_jobList[i].nFirstSector, expected[i].nFirstSector);
+    EXPECT_EQ(job.m_jobList[i].nSectors, expected[i].nSectors);
+    EXPECT_EQ(job.m_jobList[i].nCumulativeSectors, expected[i].nCumulativeSectors);
+  }
+  memset(&g_toc, 0, sizeof(g_toc));
+}
+
+}  // namespace
