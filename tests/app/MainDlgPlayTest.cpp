@@ -170,7 +170,17 @@ class MainDlgPlay : public ::testing::Test {
     ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
     ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
     dlg.ShowWindow(SW_SHOW);
-    // The first refresh is posted: these settings are in time for it.
+    // The first refresh is posted: these settings are in time for it. Other test
+    // programs may have discs on other letters at the same time: this one's is chosen.
+    const CString letter = CString(s_letter) + L":";
+    bool listed = false;
+    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
+      if (g_driveLetters[i] != letter) continue;
+      DriveNum = static_cast<short>(i);
+      dlg.m_comboDrive.SetCurSel(i);
+      listed = true;
+    }
+    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
     AlbumInfoSource = 2;
     LoadAlbumInfo = FALSE;
     SaveAlbumInfo = FALSE;
