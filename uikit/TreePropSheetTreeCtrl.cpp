@@ -7,6 +7,8 @@ const UINT WMU_TPS_ENABLETREEITEM = ::RegisterWindowMessageW(L"WMU_TPS_ENABLETRE
 BEGIN_MESSAGE_MAP(CTreePropSheetTreeCtrl, CTreeCtrl)
 ON_WM_PAINT()
 ON_REGISTERED_MESSAGE(WMU_TPS_ENABLETREEITEM, SetItemColour)
+ON_NOTIFY_REFLECT_EX(TVN_DELETEITEMW, OnDeleteItem)
+ON_NOTIFY_REFLECT_EX(TVN_DELETEITEMA, OnDeleteItem)
 END_MESSAGE_MAP()
 
 bool CTreePropSheetTreeCtrl::GetItemColour(HTREEITEM item, COLORREF* colour) const {
@@ -25,6 +27,12 @@ LRESULT CTreePropSheetTreeCtrl::SetItemColour(WPARAM wParam, LPARAM lParam) {
   else
     m_itemColours[item] = colour;
   return 1;
+}
+
+BOOL CTreePropSheetTreeCtrl::OnDeleteItem(NMHDR* pNMHDR, LRESULT*) {
+  // A later item may get the same handle: it must not inherit the colour.
+  m_itemColours.erase(reinterpret_cast<NMTREEVIEWW*>(pNMHDR)->itemOld.hItem);
+  return FALSE;  // the parent may want to know too
 }
 
 void CTreePropSheetTreeCtrl::OnPaint() {

@@ -25,6 +25,7 @@ class CTreePropSheetTreeCtrl : public CTreeCtrl {
  protected:
   void OnPaint();
   LRESULT SetItemColour(WPARAM wParam, LPARAM lParam);
+  BOOL OnDeleteItem(NMHDR* pNMHDR, LRESULT* pResult);
   DECLARE_MESSAGE_MAP()
 
   std::map<HTREEITEM, COLORREF> m_itemColours;

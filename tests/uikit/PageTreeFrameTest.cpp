@@ -141,6 +141,17 @@ TEST_F(PageTreeTest, TheTreesOwnTextColourRemovesTheEntry) {
   EXPECT_TRUE(tree.m_itemColours.empty());
 }
 
+TEST_F(PageTreeTest, DeletedItemsLeaveNoColourForANewItemWithTheSameHandle) {
+  Colour(first, RGB(128, 128, 128));
+  Colour(third, RGB(128, 128, 128));
+  tree.DeleteItem(first);
+  EXPECT_EQ(tree.m_itemColours.size(), 1u);
+  tree.DeleteAllItems();
+  EXPECT_TRUE(tree.m_itemColours.empty());
+  HTREEITEM fresh = tree.InsertItem(L"Fresh");
+  EXPECT_FALSE(tree.GetItemColour(fresh, nullptr));
+}
+
 // -------------------------------------------------------------------- page frame
 
 class CTestFrame : public CPropPageFrameEx {
