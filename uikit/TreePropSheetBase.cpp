@@ -374,8 +374,11 @@ void CTreePropSheetBase::SelectCurrentPageItem() {
   CTabCtrl* tab = GetTabControl();
   if (!m_pTree || !tab) return;
   if (HTREEITEM item = FindPageItem(tab->GetCurSel())) {
-    RefreshGuard guard(m_nRefreshCounter);
-    m_pTree->SelectItem(item);
+    {
+      RefreshGuard guard(m_nRefreshCounter);
+      m_pTree->SelectItem(item);
+    }
+    UpdateFrameCaption();
   }
 }
 
@@ -590,7 +593,6 @@ LRESULT CTreePropSheetBase::HandleSetCurSel(WPARAM, LPARAM) {
   if (result && page && !::IsWindowVisible(page)) ::ShowWindow(page, SW_SHOW);
   if (m_bTreeMode && m_pTree && m_pTree->m_hWnd) {
     SelectCurrentPageItem();
-    UpdateFrameCaption();
   }
   return result;
 }

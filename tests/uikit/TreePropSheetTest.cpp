@@ -107,6 +107,7 @@ TEST_F(TreeSheetTest, PathsBecomeNodesMatchedCaseSensitively) {
   EXPECT_EQ(DumpTree(Tree(), Tree().GetRootItem()),
             L"Output[-1](Files[0] Names[1]) output[-1](Files[2]) General[3]");
   EXPECT_EQ(SelectedText(), L"Files");
+  EXPECT_EQ(sheet.GetPageFrame()->GetCaptionText(), L"Files");
   EXPECT_TRUE(sheet.ItemHasPage(Item(L"General")));
   EXPECT_FALSE(sheet.ItemHasPage(Item(L"Output")));
   // The tab row is gone; the tree sits left of the frame.
