@@ -183,6 +183,68 @@ TEST_F(SheetExTest, AFixedSheetHasNeitherSplitterNorHook) {
   EXPECT_EQ(In(FrameWnd()).left - In(TreeWnd()).right, 5);
 }
 
+TEST_F(SheetExTest, HelpGoesToTheActivePage) {
+  Open();
+  sheet.SetActivePage(2);
+  HELPINFO info{sizeof(info)};
+  EXPECT_TRUE(sheet.SendMessage(WM_HELP, 0, reinterpret_cast<LPARAM>(&info)));
+  EXPECT_EQ(pages[2]->m_helps, 1);
+  EXPECT_EQ(pages[0]->m_helps, 0);
+}
+
+// Set up as the options are: fixed, caption on, no images, no splitter, a
+// narrower tree; run modally and ended with OK from the start page.
+TEST(SheetExModal, AFixedSheetWithCaptionsRunsModallyFromItsStartPage) {
+  CTitledPage first(IDD_TS_PAGE1, L"FreeDB"), second(IDD_TS_PAGE2, L"Output"),
+      third(IDD_TS_PAGE3, L"Encoder");
+  third.m_pressOnActive = PSBTN_OK;
+  CTreePropSheetEx sheet(L"Options", nullptr, 0);
+  ASSERT_TRUE(sheet.SetTreeMode(TRUE, TRUE, FALSE));
+  sheet.SetSplitterEnabled(FALSE);
+  ASSERT_TRUE(sheet.SetSheetResizable(FALSE));
+  ASSERT_TRUE(sheet.SetTreePaneWidth(128));
+  for (CTitledPage* page : {&first, &second, &third}) sheet.AddPage(page);
+  sheet.SetActivePage(2);
+  EXPECT_EQ(sheet.DoModal(), IDOK);
+  EXPECT_EQ(first.m_activations, 0);
+  EXPECT_EQ(third.m_activations, 1);
+  EXPECT_EQ(third.m_applies, 1);
+  EXPECT_EQ(sheet.m_hWnd, nullptr);
+}
+
+TEST(SheetExImages, PageIconsReachTheTreeAndTheTabs) {
+  CTitledPage first(IDD_TS_PAGE1, L"General"), second(IDD_TS_PAGE2, L"Output::Files");
+  const LPCWSTR icons[] = {IDI_INFORMATION, IDI_WARNING};
+  CTitledPage* pages[] = {&first, &second};
+  for (int i = 0; i < 2; ++i) {
+    pages[i]->m_psp.dwFlags |= PSP_USEHICON;
+    pages[i]->m_psp.hIcon = ::LoadIconW(nullptr, icons[i]);
+  }
+  CTreePropSheetEx sheet(L"Icons");
+  ASSERT_TRUE(sheet.SetTreeMode(TRUE, TRUE, TRUE));
+  sheet.AddPage(&first);
+  sheet.AddPage(&second);
+  ASSERT_TRUE(sheet.Create());
+  CTreePropSheetTreeCtrl* tree = sheet.GetPageTree();
+  auto images = reinterpret_cast<HIMAGELIST>(tree->SendMessage(TVM_GETIMAGELIST, TVSIL_NORMAL));
+  ASSERT_NE(images, nullptr);
+  EXPECT_EQ(ImageList_GetImageCount(images), 2);
+  auto tabImages =
+      reinterpret_cast<HIMAGELIST>(sheet.GetTabControl()->SendMessage(TCM_GETIMAGELIST));
+  ASSERT_NE(tabImages, nullptr);
+  EXPECT_EQ(ImageList_GetImageCount(tabImages), 2);
+  int image = -1, selected = -1;
+  HTREEITEM files = tree->GetChildItem(tree->GetNextSiblingItem(tree->GetRootItem()));
+  ASSERT_NE(files, nullptr);
+  ASSERT_TRUE(tree->GetItemImage(files, image, selected));
+  EXPECT_EQ(image, 1);
+  EXPECT_EQ(selected, 1);
+  // A node without a page has no image of a page.
+  ASSERT_TRUE(tree->GetItemImage(tree->GetNextSiblingItem(tree->GetRootItem()), image, selected));
+  EXPECT_NE(image, 1);
+  sheet.DestroyWindow();
+}
+
 // Holds a small sheet on screen when asked (CORVANE_SHOT_PAUSE=seconds), for a
 // screenshot from outside: as opened, then grown with the bar dragged and a
 // page disabled.

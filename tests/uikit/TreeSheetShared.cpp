@@ -4,6 +4,7 @@
 
 BEGIN_MESSAGE_MAP(CTitledPage, CPropertyPage)
 ON_MESSAGE(WM_KICKIDLE, OnKickIdle)
+ON_MESSAGE(WM_HELP, OnHelp)
 END_MESSAGE_MAP()
 
 std::wstring DumpTree(const CTreeCtrl& tree, HTREEITEM first) {

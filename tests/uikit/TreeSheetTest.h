@@ -24,13 +24,32 @@ class CTitledPage : public CPropertyPage {
     m_psp.pszTitle = m_title;
   }
   BOOL OnKillActive() override { return !m_refuseToLeave; }
+  BOOL OnSetActive() override {
+    ++m_activations;
+    if (m_pressOnActive)
+      ::PostMessageW(::GetParent(m_hWnd), PSM_PRESSBUTTON, static_cast<WPARAM>(m_pressOnActive), 0);
+    m_pressOnActive = 0;
+    return CPropertyPage::OnSetActive();
+  }
+  BOOL OnApply() override {
+    ++m_applies;
+    return TRUE;
+  }
   BOOL m_refuseToLeave = FALSE;
+  int m_pressOnActive = 0;  // a PSBTN_* to press once this page shows
   int m_kicks = 0;
+  int m_helps = 0;
+  int m_activations = 0;
+  int m_applies = 0;
 
  protected:
   LRESULT OnKickIdle(WPARAM, LPARAM) {
     ++m_kicks;
     return 0;
+  }
+  LRESULT OnHelp(WPARAM, LPARAM) {
+    ++m_helps;
+    return TRUE;
   }
   DECLARE_MESSAGE_MAP()
   CString m_title;
