@@ -247,7 +247,7 @@ TEST(SheetExImages, PageIconsReachTheTreeAndTheTabs) {
 
 // Holds a small sheet on screen when asked (CORVANE_SHOT_PAUSE=seconds), for a
 // screenshot from outside: as opened, then grown with the bar dragged and a
-// page disabled.
+// page disabled, then on a node without a page.
 TEST_F(SheetExTest, ScreenshotPause) {
   const char* pause = std::getenv("CORVANE_SHOT_PAUSE");
   if (!pause) GTEST_SKIP() << "set CORVANE_SHOT_PAUSE to hold the sheet for screenshots";
@@ -275,6 +275,11 @@ TEST_F(SheetExTest, ScreenshotPause) {
   sheet.SetActivePage(1);
   ::RedrawWindow(sheet.m_hWnd, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  hold();
+  // A node without a page: the frame's message.
+  sheet.SetEmptyPageText(L"Choose one of the pages under %s");
+  CTreePropSheetTreeCtrl* tree = sheet.GetPageTree();
+  tree->SelectItem(tree->GetNextSiblingItem(tree->GetRootItem()));
   hold();
 }
 
