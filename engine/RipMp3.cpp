@@ -1,0 +1,143 @@
+// The MP3 writer: the encoder ring's samples through lame_enc.dll into a file, then LAME's
+// Info header and the ID3 tags.
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "engine/RippingProgress.h"
+#include "engine/SampleUtils.h"
+#include "engine/Settings.h"
+#include "engine/TagWriter.h"
+
+namespace {
+
+constexpr DWORD kProgressIntervalMs = 100;
+
+struct FileCloser {
+  void operator()(FILE* f) const { fclose(f); }
+};
+
+// The library opens the file again by an 8-bit name. A path the ANSI code page cannot
+// spell would come out with "?" in it and the header would silently go missing, so such
+// a path is handed over by its short name, which is plain ASCII when the volume keeps one.
+std::unique_ptr<char[]> LibraryFileName(const CString& path) {
+  std::unique_ptr<char[]> ansi(WideToAnsiAlloc(path));
+  if (CString(ansi.get()) == path) return ansi;
+  const DWORD length = GetShortPathNameW(path, nullptr, 0);
+  if (length == 0) return ansi;
+  std::vector<wchar_t> shortPath(length);
+  if (GetShortPathNameW(path, shortPath.data(), length) == 0) return ansi;
+  return std::unique_ptr<char[]>(WideToAnsiAlloc(shortPath.data()));
+}
+
+}  // namespace
+
+void CRippingProgress::WriteMp3Track(const CString& path) {
+  FILE* opened = nullptr;
+  if (_wfopen_s(&opened, path, L"w+b") != 0 || !opened) {
+    CString text;
+    text.Format(L"Error creating file %s", path.GetString());
+    m_bRunning.store(FALSE, std::memory_order_release);
+    PostLog(text, 1);
+    return;
+  }
+  std::unique_ptr<FILE, FileCloser> file(opened);
+
+  DWORD chunkSamples = 0;
+  DWORD bufferSize = 0;
+  HBE_STREAM stream = nullptr;
+  const BE_ERR initError = m_beInitStream(&m_beConfig, &chunkSamples, &bufferSize, &stream);
+  if (initError != BE_ERR_SUCCESSFUL || chunkSamples == 0 || bufferSize == 0) {
+    CString text;
+    text.Format(L"Error opening encoding stream (%lu)", initError);
+    // Only a stream the library handed out is closed again.
+    if (stream) m_beCloseStream(stream);
+    m_bRunning.store(FALSE, std::memory_order_release);
+    PostLog(text, 1);
+    return;
+  }
+  std::vector<BYTE> output(bufferSize);
+  std::vector<short> input(chunkSamples);
+
+  DWORD jobTotal = 0;
+  DWORD trackTotal = 0;
+  GetSampleTotals(jobTotal, trackTotal);
+  DWORD remaining = trackTotal;
+  if (!m_bDownMix && (trackTotal & 1)) remaining = trackTotal + 1;  // whole stereo frames
+  DWORD chunk = remaining < chunkSamples ? remaining : chunkSamples;
+  DWORD lastProgress = GetTickCount();
+
+  // An encoder or write failure ends the loop; the stream is then still closed exactly
+  // once below, but not flushed, since its output could not go anywhere.
+  bool failed = false;
+  auto fail = [&](const CString& text) {
+    failed = true;
+    m_bRunning.store(FALSE, std::memory_order_release);
+    PostLog(text, 1);
+  };
+  while (m_bRunning.load(std::memory_order_acquire) && remaining > 0) {
+    if (m_bPaused.load(std::memory_order_acquire)) {
+      Sleep(100);
+      continue;
+    }
+    if (GetTickCount() - lastProgress > kProgressIntervalMs) {
+      lastProgress = GetTickCount();
+      PostProgress(trackTotal, jobTotal);
+    }
+    BOOL ended = FALSE;
+    const DWORD taken = TakeSamples(input.data(), chunk, &ended);
+    if (taken == 0) {
+      if (ended) break;
+      Sleep(1);
+      continue;
+    }
+    MaskSamples(input.data(), static_cast<int>(taken));
+    DWORD produced = 0;
+    const BE_ERR error = m_beEncodeChunk(stream, taken, input.data(), output.data(), &produced);
+    if (error != BE_ERR_SUCCESSFUL) {
+      CString text;
+      text.Format(L"beEncodeChunk() failed (%lu)", error);
+      fail(text);
+      break;
+    }
+    if (fwrite(output.data(), 1, produced, file.get()) != produced) {
+      fail(L"Output file write error");
+      break;
+    }
+    m_nTrackSamplesDone.fetch_add(taken);
+    m_nJobSamplesDone.fetch_add(taken);
+    if (ended) break;  // the source's last samples: the track ends here
+    remaining -= taken;
+    if (chunk > remaining) chunk = remaining;
+  }
+
+  if (!failed) {
+    DWORD produced = 0;
+    const BE_ERR error = m_beDeinitStream(stream, output.data(), &produced);
+    if (error != BE_ERR_SUCCESSFUL) {
+      CString text;
+      text.Format(L"beExitStream failed (%lu)", error);
+      fail(text);
+    } else if (produced != 0 && fwrite(output.data(), 1, produced, file.get()) != produced) {
+      fail(L"Output file write error");
+    }
+  }
+  m_beCloseStream(stream);
+  // The last buffered bytes reach the disk only here: a full disk shows up now.
+  if (fclose(file.release()) != 0 && !failed) fail(L"Output file write error");
+
+  // The Info header goes into the first frame, which the encoder reserved for it.
+  std::unique_ptr<char[]> name = LibraryFileName(path);
+  if (m_beWriteInfoTag) {
+    m_beWriteInfoTag(stream, name.get());
+  } else {
+    m_beWriteVBRHeader(name.get());
+  }
+
+  if (FillTag && m_bRunning.load(std::memory_order_acquire)) {
+    if (!WriteMp3Tags(path, m_jobList[m_nCurrentTrack.load()].nTrack)) {
+      PostLog(L"Fail to write mp3 tag.", 2);
+    }
+  }
+  SendProgress(trackTotal, jobTotal);
+}

@@ -1,0 +1,158 @@
+// The OGG Vorbis writer: the encoder ring's stereo 44100-Hz samples through libvorbis
+// (quality mode) into Ogg pages, then the Vorbis comments.
+#include <vorbis/vorbisenc.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "engine/RippingProgress.h"
+#include "engine/SampleUtils.h"
+#include "engine/Settings.h"
+#include "engine/TagWriter.h"
+
+namespace {
+
+constexpr DWORD kChunkSamples = 2048;  // 1024 stereo frames
+constexpr DWORD kProgressIntervalMs = 100;
+constexpr long kRate = 44100;
+
+}  // namespace
+
+void CRippingProgress::WriteOggTrack(const CString& path) {
+  vorbis_info info;
+  vorbis_info_init(&info);
+  if (vorbis_encode_init_vbr(&info, 2, kRate, QualityCompression / 10.0f) != 0) {
+    vorbis_info_clear(&info);
+    m_bRunning.store(FALSE, std::memory_order_release);
+    PostLog(L"Invalid Ogg Vorbis format.", 1);
+    return;
+  }
+  // The trial open has just created the file, so this rarely fails; when it does (the file
+  // taken meanwhile), the track ends the way an MP3 track does.
+  FILE* file = _wfopen(path, L"w+b");
+  if (!file) {
+    vorbis_info_clear(&info);
+    CString text;
+    text.Format(L"Error creating file %s", path.GetString());
+    m_bRunning.store(FALSE, std::memory_order_release);
+    PostLog(text, 1);
+    return;
+  }
+
+  vorbis_dsp_state dsp;
+  vorbis_block block;
+  vorbis_comment comment;
+  vorbis_comment_init(&comment);  // no user comments: the tags come afterwards
+  vorbis_analysis_init(&dsp, &info);
+  vorbis_block_init(&dsp, &block);
+  // Seeded per file with the time in seconds, so files started in the same second share
+  // a serial number; each file is a stream of its own, so that does no harm.
+  srand(static_cast<unsigned>(_time64(nullptr)));
+  ogg_stream_state stream;
+  ogg_stream_init(&stream, rand());
+
+  // A failed page write ends the track with a report instead of leaving a truncated file
+  // that looks complete; the stream is still finished and cleared below.
+  bool writeFailed = false;
+  auto writePage = [&](const ogg_page& page) {
+    if (writeFailed) return;
+    if (fwrite(page.header, 1, page.header_len, file) != static_cast<size_t>(page.header_len) ||
+        fwrite(page.body, 1, page.body_len, file) != static_cast<size_t>(page.body_len)) {
+      writeFailed = true;
+      m_bRunning.store(FALSE, std::memory_order_release);
+      PostLog(L"Output file write error", 1);
+    }
+  };
+
+  ogg_packet identification, comments, codebooks;
+  vorbis_analysis_headerout(&dsp, &comment, &identification, &comments, &codebooks);
+  ogg_stream_packetin(&stream, &identification);
+  ogg_stream_packetin(&stream, &comments);
+  ogg_stream_packetin(&stream, &codebooks);
+  ogg_page page;
+  // The audio starts on a page of its own.
+  while (ogg_stream_flush(&stream, &page) != 0) writePage(page);
+
+  bool endOfStream = false;
+  auto drain = [&] {
+    ogg_packet packet;
+    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+      vorbis_analysis(&block, nullptr);
+      vorbis_bitrate_addblock(&block);
+      while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
+        ogg_stream_packetin(&stream, &packet);
+        while (!endOfStream && ogg_stream_pageout(&stream, &page) != 0) {
+          writePage(page);
+          endOfStream = ogg_page_eos(&page) != 0;
+        }
+      }
+    }
+  };
+
+  std::vector<short> samples(kChunkSamples);
+  std::vector<float> floats(kChunkSamples);
+  DWORD jobTotal = 0;
+  DWORD trackTotal = 0;
+  GetSampleTotals(jobTotal, trackTotal);
+  DWORD remaining = trackTotal;
+  if (!m_bDownMix && (trackTotal & 1)) remaining = trackTotal + 1;  // whole stereo frames
+  DWORD chunk = remaining < kChunkSamples ? remaining : kChunkSamples;
+  DWORD lastProgress = GetTickCount();
+
+  while (m_bRunning.load(std::memory_order_acquire) && remaining > 0) {
+    if (m_bPaused.load(std::memory_order_acquire)) {
+      Sleep(100);
+      continue;
+    }
+    if (GetTickCount() - lastProgress > kProgressIntervalMs) {
+      lastProgress = GetTickCount();
+      PostProgress(trackTotal, jobTotal);
+    }
+    BOOL ended = FALSE;
+    const DWORD taken = TakeSamples(samples.data(), chunk, &ended);
+    if (taken == 0) {
+      if (ended) break;
+      Sleep(1);
+      continue;
+    }
+    MaskSamples(samples.data(), static_cast<int>(taken));
+    SamplesToFloat(samples.data(), floats.data(), static_cast<int>(taken));
+    const int frames = static_cast<int>(taken / 2);
+    float** buffer = vorbis_analysis_buffer(&dsp, frames);
+    for (int i = 0; i < frames; ++i) {
+      buffer[0][i] = floats[2 * i];
+      buffer[1][i] = floats[2 * i + 1];
+    }
+    vorbis_analysis_wrote(&dsp, frames);
+    drain();
+    m_nTrackSamplesDone.fetch_add(taken);
+    m_nJobSamplesDone.fetch_add(taken);
+    if (ended) break;  // the source's last samples: the track ends here
+    remaining -= taken;
+    if (chunk > remaining) chunk = remaining;
+  }
+
+  // End of input: the last packets and the end-of-stream page, also for a stopped track.
+  vorbis_analysis_wrote(&dsp, 0);
+  drain();
+
+  ogg_stream_clear(&stream);
+  vorbis_block_clear(&block);
+  vorbis_dsp_clear(&dsp);
+  vorbis_comment_clear(&comment);
+  vorbis_info_clear(&info);
+  // The last buffered bytes reach the disk only here: a full disk shows up now.
+  if (fclose(file) != 0 && !writeFailed) {
+    m_bRunning.store(FALSE, std::memory_order_release);
+    PostLog(L"Output file write error", 1);
+  }
+
+  if (FillTag && m_bRunning.load(std::memory_order_acquire)) {
+    if (!WriteOggTags(path, m_jobList[m_nCurrentTrack.load()].nTrack)) {
+      PostLog(L"Fail to write ogg vorbis tag!", 2);
+    }
+  }
+  SendProgress(trackTotal, jobTotal);
+}
