@@ -1,0 +1,443 @@
+// MP3 and Ogg Vorbis rip jobs end to end on generated discs: the files' frames, lengths,
+// bitrates and modes, the Info header, the tags read back through TagLib, a cancelled
+// track, the encoder refusing its setup, and a disk that fills up.
+#include <gtest/gtest.h>
+
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
+#include <vorbis/vorbisfile.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/CDDrive.h"
+#include "engine/CDLibrary.h"
+#include "engine/OutputNaming.h"
+#include "engine/Settings.h"
+#include "platform/tools/WineDrive.h"
+#include "tests/engine/RipJobHarness.h"
+
+namespace {
+
+constexpr uint32_t kFramesPerSector = 588;  // stereo sample frames in one CD sector
+
+// ---- MP3 frames ---------------------------------------------------------------------------
+
+struct Mp3Layout {
+  bool valid = false;
+  size_t id3v2Size = 0;       // bytes of the ID3v2 tag in front (0: none)
+  bool id3v1 = false;         // a 128-byte "TAG" at the end
+  size_t frames = 0;          // MPEG-1 Layer III frames, the Info frame included
+  std::vector<int> bitrates;  // kbit/s of every frame
+  std::vector<int> modes;     // channel mode bits of every frame (3 mono)
+  int rate = 0;
+  bool info = false;           // the first frame carries the "Info" header
+  uint32_t infoFrames = 0;     // the frame count the Info header records
+  int delay = 0, padding = 0;  // encoder delay and end padding from the LAME extension
+  size_t framesEnd = 0, audioEnd = 0;
+};
+
+uint32_t Be32(const unsigned char* p) {
+  return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+// Walks the file: ID3v2, then MPEG-1 Layer III frames that chain without a gap, then an
+// optional ID3v1 tag; anything else makes the layout invalid.
+Mp3Layout ParseMp3(const std::vector<unsigned char>& data) {
+  static const int kBitrates[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                    112, 128, 160, 192, 224, 256, 320, 0};
+  static const int kRates[4] = {44100, 48000, 32000, 0};
+  Mp3Layout mp3;
+  size_t at = 0;
+  if (data.size() >= 10 && memcmp(data.data(), "ID3", 3) == 0) {
+    at = 10 + ((data[6] & 0x7F) << 21 | (data[7] & 0x7F) << 14 | (data[8] & 0x7F) << 7 |
+               (data[9] & 0x7F));
+    mp3.id3v2Size = at;
+  }
+  mp3.id3v1 = data.size() >= 128 && memcmp(&data[data.size() - 128], "TAG", 3) == 0;
+  mp3.audioEnd = data.size() - (mp3.id3v1 ? 128 : 0);
+  while (at + 4 <= mp3.audioEnd) {
+    const unsigned char* h = &data[at];
+    if (h[0] != 0xFF || (h[1] & 0xFE) != 0xFA) break;  // sync, MPEG-1, Layer III
+    const int bitrate = kBitrates[h[2] >> 4];
+    const int rate = kRates[(h[2] >> 2) & 3];
+    if (bitrate == 0 || rate == 0) break;
+    const size_t length = 144 * bitrate * 1000 / rate + ((h[2] >> 1) & 1);
+    const int mode = h[3] >> 6;
+    if (mp3.frames == 0) {
+      mp3.rate = rate;
+      const size_t side = mode == 3 ? 17 : 32;
+      const unsigned char* tag = h + 4 + side;
+      mp3.info = at + 4 + side + 120 + 24 <= data.size() && memcmp(tag, "Info", 4) == 0;
+      if (mp3.info) {
+        mp3.infoFrames = (tag[7] & 1) ? Be32(tag + 8) : 0;
+        const unsigned char* dp = tag + 141;  // 12-bit delay, 12-bit padding
+        mp3.delay = dp[0] << 4 | dp[1] >> 4;
+        mp3.padding = (dp[1] & 0x0F) << 8 | dp[2];
+      }
+    } else {
+      mp3.bitrates.push_back(bitrate);
+      mp3.modes.push_back(mode);
+    }
+    ++mp3.frames;
+    at += length;
+  }
+  mp3.framesEnd = at;
+  mp3.valid = mp3.frames > 0 && at == mp3.audioEnd;
+  return mp3;
+}
+
+// ---- Ogg Vorbis ---------------------------------------------------------------------------
+
+struct OggDecoded {
+  bool valid = false;
+  int channels = 0;
+  long rate = 0, nominal = 0;
+  long long frames = 0;
+};
+
+OggDecoded DecodeOgg(const std::wstring& path) {
+  OggDecoded ogg;
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  if (!f) return ogg;
+  OggVorbis_File vf;
+  if (ov_open_callbacks(f, &vf, nullptr, 0, OV_CALLBACKS_NOCLOSE) != 0) {
+    fclose(f);
+    return ogg;
+  }
+  const vorbis_info* vi = ov_info(&vf, -1);
+  ogg.channels = vi->channels;
+  ogg.rate = vi->rate;
+  ogg.nominal = vi->bitrate_nominal;
+  char pcm[8192];
+  int section = 0;
+  ogg.valid = true;
+  for (;;) {
+    const long got = ov_read(&vf, pcm, sizeof pcm, 0, 2, 1, &section);
+    if (got < 0) ogg.valid = false;
+    if (got <= 0) break;
+    ogg.frames += got / (2 * vi->channels);
+  }
+  ov_clear(&vf);
+  fclose(f);
+  return ogg;
+}
+
+std::string Narrow(const TagLib::String& s) { return s.to8Bit(true); }
+
+std::string Id3Text(TagLib::ID3v2::Tag* tag, const char* id) {
+  const TagLib::ID3v2::FrameList& frames = tag->frameList(id);
+  return frames.isEmpty() ? std::string("<none>") : Narrow(frames.front()->toString());
+}
+
+std::string DiscIdText() {
+  char text[16];
+  snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(g_dwDiscId));
+  return text;
+}
+
+// ---- the fixture --------------------------------------------------------------------------
+
+class RipEncode : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
+    if (s_letter && cdgrab::DefineWineCdDrive(s_letter, RIP_TEST_DISCS "/main") != 0) s_letter = 0;
+    if (!s_letter) return;
+    FindCDDriveLetters();
+    ListCDDrives();
+    const CString letter = CString(s_letter) + L":";
+    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
+      if (g_driveLetters[i] == letter) s_drive = static_cast<short>(i);
+    }
+  }
+  static void TearDownTestSuite() {
+    if (CDHANDLE h = g_hCD.exchange(0)) CDLib().CloseCDHandle(h);
+    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
+  }
+
+  void SetUp() override {
+    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
+    ASSERT_GE(s_drive, 0) << "the virtual drive was not listed";
+    FileStyle = 3;  // <Tracknum>-<Tracktitle>
+    Separator = L"-";
+    M3U = FALSE;
+    FillTag = TRUE;
+    LameFreq = kCDRateIndex;
+    LameBits = kDefaultLameBits;
+    LameChannel = 1;
+    QualityCompression = 3;
+    g_bPlaceholderRecord = FALSE;
+    g_cddbRecord.m_artist = L"Artist \u00c5";
+    g_cddbRecord.m_title = L"Album";
+    g_cddbRecord.m_genre = L"Jazz";
+    g_cddbRecord.m_year = 2001;
+    g_cddbRecord.m_trackTitles.RemoveAll();
+    for (const wchar_t* title : {L"One", L"Two", L"Three"}) g_cddbRecord.m_trackTitles.Add(title);
+    g_ripTestApp.m_boxes.clear();
+    g_ripTestApp.m_answer = IDYES;
+  }
+
+  // Tracks 8 to 10 of 150, 77 and 41 sectors; "long" has two tracks of 3000.
+  void LoadDisc(const char* name) {
+    ASSERT_EQ(cdgrab::DefineWineCdDrive(s_letter, std::string(RIP_TEST_DISCS) + "/" + name), 0u);
+    DriveNum = s_drive;
+    CString status;
+    ASSERT_EQ(ReadDisc(status), DiscState::Audio) << status.GetString();
+  }
+
+  std::wstring UseOutputFolder(const std::string& root, const std::string& name) {
+    const std::wstring folder = WinPath(root + "/" + name);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::create_directories(folder);
+    DesDir = (folder + L"\\").c_str();
+    return folder;
+  }
+
+  static wchar_t s_letter;
+  static short s_drive;
+};
+
+wchar_t RipEncode::s_letter = 0;
+short RipEncode::s_drive = -1;
+
+// ---- MP3 ----------------------------------------------------------------------------------
+
+TEST_F(RipEncode, Mp3FilesHaveTheirLengthBitrateModeAndTags) {
+  LoadDisc("main");
+  OutputFormat = 2;
+  struct Case {
+    const char* name;
+    short channel, bits, freq;
+    int kbps, rate, mode;
+  };
+  const Case cases[] = {
+      {"stereo 128k", 1, 11, 7, 128, 44100, 0},
+      {"mono 64k, down-mixed before the encoder", 0, 7, 7, 64, 44100, 3},
+      {"joint stereo 192k at 48000", 2, 13, 8, 192, 48000, 1},
+      {"dual channel 256k at 32000", 3, 15, 6, 256, 32000, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "mp3");
+    LameChannel = c.channel;
+    LameBits = c.bits;
+    LameFreq = c.freq;
+    const std::vector<TrackData> job = JobForRows({0, 2});
+    const RipRun run = RunRipJob(job);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.Logged(L"Finished copying!"));
+    for (const auto& line : run.log) {
+      EXPECT_EQ(line.first, 0) << std::string(line.second.begin(), line.second.end());
+    }
+
+    const wchar_t* names[] = {L"\\01-One.mp3", L"\\03-Three.mp3"};
+    for (size_t t = 0; t < job.size(); ++t) {
+      const std::wstring path = folder + names[t];
+      SCOPED_TRACE(std::string(path.begin(), path.end()));
+      const Mp3Layout mp3 = ParseMp3(ReadFileBytes(path));
+      ASSERT_TRUE(mp3.valid) << "frames end at " << mp3.framesEnd << " of " << mp3.audioEnd;
+      EXPECT_GT(mp3.id3v2Size, 0u);
+      EXPECT_TRUE(mp3.id3v1);
+      EXPECT_EQ(mp3.rate, c.rate);
+      for (size_t i = 0; i < mp3.bitrates.size(); ++i) {
+        ASSERT_EQ(mp3.bitrates[i], c.kbps) << "frame " << i + 1;
+        ASSERT_EQ(mp3.modes[i], c.mode) << "frame " << i + 1;
+      }
+      // The length: the track's samples at the output rate, exactly, once the encoder's
+      // delay and padding that the Info header records are taken off.
+      ASSERT_TRUE(mp3.info);
+      const uint64_t samples = uint64_t(job[t].nSectors) * kFramesPerSector * c.rate / 44100;
+      EXPECT_EQ(mp3.infoFrames, mp3.frames - 1);  // the audio frames
+      EXPECT_NEAR(double((mp3.frames - 1) * 1152 - mp3.delay - mp3.padding), double(samples), 1.0);
+
+      TagLib::MPEG::File file(path.c_str(), false);
+      TagLib::ID3v2::Tag* v2 = file.ID3v2Tag();
+      ASSERT_NE(v2, nullptr);
+      EXPECT_EQ(Id3Text(v2, "TRCK"), t == 0 ? "1/3" : "3/3");
+      EXPECT_EQ(Id3Text(v2, "TIT2"), t == 0 ? "One" : "Three");
+      EXPECT_EQ(v2->artist(), TagLib::String(L"Artist \u00c5"));
+      EXPECT_EQ(Id3Text(v2, "TDRC"), "2001");
+      auto* disc = TagLib::ID3v2::UserTextIdentificationFrame::find(v2, "DISCID");
+      ASSERT_NE(disc, nullptr);
+      EXPECT_EQ(Narrow(disc->fieldList().back()), DiscIdText());
+      EXPECT_EQ(file.ID3v1Tag()->track(), t == 0 ? 1u : 3u);
+    }
+  }
+}
+
+// Without tags the file is only frames, and the Info header stays in the first one.
+TEST_F(RipEncode, Mp3WithoutTagsKeepsTheInfoHeader) {
+  LoadDisc("main");
+  OutputFormat = 2;
+  FillTag = FALSE;
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "mp3-notag");
+  const RipRun run = RunRipJob(JobForRows({1}));
+  ASSERT_FALSE(run.timedOut);
+  const Mp3Layout mp3 = ParseMp3(ReadFileBytes(folder + L"\\02-Two.mp3"));
+  ASSERT_TRUE(mp3.valid);
+  EXPECT_EQ(mp3.id3v2Size, 0u);
+  EXPECT_FALSE(mp3.id3v1);
+  EXPECT_TRUE(mp3.info);
+}
+
+// The placeholder record gives the numbering, the disc id and the credit only.
+TEST_F(RipEncode, PlaceholderRecordTagsOnlyTheNumbering) {
+  LoadDisc("main");
+  g_bPlaceholderRecord = TRUE;
+  g_cddbRecord.m_artist = L"Unknown Artist";
+  struct Case {
+    short format;
+    const char* folder;
+  };
+  for (const Case& c : {Case{2, "mp3-placeholder"}, Case{3, "ogg-placeholder"}}) {
+    SCOPED_TRACE(c.folder);
+    OutputFormat = c.format;
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, c.folder);
+    ASSERT_FALSE(RunRipJob(JobForRows({2})).timedOut);
+    if (c.format == 2) {
+      TagLib::MPEG::File file((folder + L"\\03-Three.mp3").c_str(), false);
+      EXPECT_EQ(file.ID3v2Tag()->frameList().size(), 3u);
+      EXPECT_EQ(Id3Text(file.ID3v2Tag(), "TRCK"), "3/3");
+      EXPECT_TRUE(file.ID3v1Tag()->artist().isEmpty());
+    } else {
+      TagLib::Ogg::Vorbis::File file((folder + L"\\03-Three.ogg").c_str(), false);
+      EXPECT_EQ(file.tag()->fieldCount(), 4u);
+      EXPECT_EQ(Narrow(file.tag()->fieldListMap()["TRACKNUMBER"].front()), "3");
+    }
+  }
+}
+
+// Cancelled mid-track: the encoder is still flushed and closed, the partial file is whole
+// frames with its Info header, and it gets no tags.
+TEST_F(RipEncode, CancelledTracksStayPlayableWithoutTags) {
+  LoadDisc("long");
+  for (short format : {2, 3}) {
+    SCOPED_TRACE(format);
+    OutputFormat = format;
+    const std::wstring folder =
+        UseOutputFolder(RIP_TEST_OUT, format == 2 ? "mp3-cancel" : "ogg-cancel");
+    const std::vector<TrackData> job = JobForRows({0, 1});
+    const RipRun run =
+        RunRipJob(job, {[](CRippingProgress& j) { return j.m_nTrackSamplesDone.load() > 200000; },
+                        Click(IDCANCEL)});
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_FALSE(run.Logged(L"Finished copying!"));
+    const uint64_t full = uint64_t(job[0].nSectors) * kFramesPerSector;
+    if (format == 2) {
+      const std::wstring path = folder + L"\\01-One.mp3";
+      const Mp3Layout mp3 = ParseMp3(ReadFileBytes(path));
+      ASSERT_TRUE(mp3.valid);
+      EXPECT_TRUE(mp3.info);
+      EXPECT_EQ(mp3.id3v2Size, 0u);
+      EXPECT_FALSE(mp3.id3v1);
+      EXPECT_LT((mp3.frames - 1) * 1152, full);
+    } else {
+      const std::wstring path = folder + L"\\01-One.ogg";
+      const OggDecoded ogg = DecodeOgg(path);
+      ASSERT_TRUE(ogg.valid);
+      EXPECT_GT(ogg.frames, 100000 / 2);
+      EXPECT_LT(uint64_t(ogg.frames), full);
+      TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+      EXPECT_EQ(file.tag()->fieldCount(), 0u);
+    }
+    EXPECT_FALSE(
+        std::filesystem::exists(folder + (format == 2 ? L"\\02-Two.mp3" : L"\\02-Two.ogg")));
+  }
+}
+
+// ---- Ogg Vorbis ---------------------------------------------------------------------------
+
+TEST_F(RipEncode, OggFilesDecodeToTheTrackLengthWithTheirComments) {
+  LoadDisc("main");
+  OutputFormat = 3;
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "ogg");
+  const std::vector<TrackData> job = JobForRows({0, 1, 2});
+  const RipRun run = RunRipJob(job);
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_TRUE(run.Logged(L"Finished copying!"));
+  const wchar_t* names[] = {L"\\01-One.ogg", L"\\02-Two.ogg", L"\\03-Three.ogg"};
+  const char* titles[] = {"One", "Two", "Three"};
+  for (size_t t = 0; t < job.size(); ++t) {
+    const std::wstring path = folder + names[t];
+    SCOPED_TRACE(std::string(path.begin(), path.end()));
+    const OggDecoded ogg = DecodeOgg(path);
+    ASSERT_TRUE(ogg.valid);
+    EXPECT_EQ(ogg.channels, 2);
+    EXPECT_EQ(ogg.rate, 44100);
+    EXPECT_EQ(ogg.frames, (long long)job[t].nSectors * kFramesPerSector);
+
+    TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+    const TagLib::Ogg::FieldListMap& fields = file.tag()->fieldListMap();
+    EXPECT_EQ(Narrow(fields["TRACKNUMBER"].front()), std::to_string(t + 1));
+    EXPECT_EQ(Narrow(fields["TOTALTRACKS"].front()), "3");
+    EXPECT_EQ(Narrow(fields["DISCID"].front()), DiscIdText());
+    EXPECT_EQ(Narrow(fields["TITLE"].front()), titles[t]);
+    EXPECT_EQ(fields["ARTIST"].front(), TagLib::String(L"Artist \u00c5"));
+    EXPECT_EQ(Narrow(fields["DATE"].front()), "2001");
+  }
+}
+
+// QualityCompression runs from -1 to 10 and maps to the encoder's -0.1 to 1.0; below that
+// the encoder refuses and the job stops with the message, writing no audio.
+TEST_F(RipEncode, OggQualityRangeAndRefusedSetup) {
+  LoadDisc("main");
+  OutputFormat = 3;
+  long nominal[3] = {};
+  const short qualities[] = {-1, 3, 10};
+  for (int i = 0; i < 3; ++i) {
+    QualityCompression = qualities[i];
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "ogg-quality");
+    ASSERT_FALSE(RunRipJob(JobForRows({2})).timedOut);
+    const OggDecoded ogg = DecodeOgg(folder + L"\\03-Three.ogg");
+    ASSERT_TRUE(ogg.valid) << qualities[i];
+    nominal[i] = ogg.nominal;
+  }
+  // The encoder's own nominal rates: about 48, 112 and 500 kbit/s.
+  EXPECT_LT(nominal[0], 64000);
+  EXPECT_GT(nominal[1], 96000);
+  EXPECT_LT(nominal[1], 128000);
+  EXPECT_GT(nominal[2], 400000);
+
+  QualityCompression = -2;  // a hand-edited settings file
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "ogg-refused");
+  const RipRun run = RunRipJob(JobForRows({1, 2}));
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.CountLogged(L"Invalid Ogg Vorbis format."), 1);
+  EXPECT_FALSE(run.Logged(L"Finished copying!"));
+  EXPECT_EQ(std::filesystem::file_size(folder + L"\\02-Two.ogg"), 0u);
+  EXPECT_FALSE(std::filesystem::exists(folder + L"\\03-Three.ogg"));
+}
+
+// A disk that fills up mid-track is reported once as a write error; the job stops, and
+// the truncated file gets no tags (no second, misleading tag error).
+TEST_F(RipEncode, FullDiskIsReportedAsAWriteError) {
+  ULARGE_INTEGER freeBytes{}, total{};
+  const std::wstring root = WinPath(RIP_ENCODE_FULL);
+  if (!GetDiskFreeSpaceExW(root.c_str(), &freeBytes, &total, nullptr) ||
+      total.QuadPart > 4u << 20) {
+    GTEST_SKIP() << "no small file system mounted at " << RIP_ENCODE_FULL;
+  }
+  LoadDisc("long");
+  LameBits = 16;            // 320 kbit/s: 40 s are 1.6 MB
+  QualityCompression = 10;  // about 500 kbit/s
+  for (short format : {2, 3}) {
+    SCOPED_TRACE(format);
+    OutputFormat = format;
+    UseOutputFolder(RIP_ENCODE_FULL, "out");
+    const RipRun run = RunRipJob(JobForRows({0, 1}));
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.CountLogged(L"Output file write error"), 1);
+    EXPECT_EQ(run.CountLogged(L"Fail to write"), 0);
+    EXPECT_FALSE(run.Logged(L"Finished copying!"));
+  }
+}
+
+}  // namespace
