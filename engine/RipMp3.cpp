@@ -17,17 +17,21 @@ struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
 
-// The library opens the file again by an 8-bit name. A path the ANSI code page cannot
-// spell would come out with "?" in it and the header would silently go missing, so such
-// a path is handed over by its short name, which is plain ASCII when the volume keeps one.
+// The library opens the file again by an 8-bit name, and when that open fails it shows a
+// message box from the encoder thread, which holds the job until someone answers it. A
+// path the ANSI code page cannot spell is handed over by its short name, which is plain
+// ASCII where the volume keeps one; without a usable name the header is left out (a
+// constant-bitrate file plays the same without it). Null: no usable name.
 std::unique_ptr<char[]> LibraryFileName(const CString& path) {
   std::unique_ptr<char[]> ansi(WideToAnsiAlloc(path));
   if (CString(ansi.get()) == path) return ansi;
   const DWORD length = GetShortPathNameW(path, nullptr, 0);
-  if (length == 0) return ansi;
+  if (length == 0) return nullptr;
   std::vector<wchar_t> shortPath(length);
-  if (GetShortPathNameW(path, shortPath.data(), length) == 0) return ansi;
-  return std::unique_ptr<char[]>(WideToAnsiAlloc(shortPath.data()));
+  if (GetShortPathNameW(path, shortPath.data(), length) == 0) return nullptr;
+  ansi.reset(WideToAnsiAlloc(shortPath.data()));
+  if (CString(ansi.get()) != CString(shortPath.data())) return nullptr;
+  return ansi;
 }
 
 }  // namespace
@@ -127,11 +131,12 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
   if (fclose(file.release()) != 0 && !failed) fail(L"Output file write error");
 
   // The Info header goes into the first frame, which the encoder reserved for it.
-  std::unique_ptr<char[]> name = LibraryFileName(path);
-  if (m_beWriteInfoTag) {
-    m_beWriteInfoTag(stream, name.get());
-  } else {
-    m_beWriteVBRHeader(name.get());
+  if (std::unique_ptr<char[]> name = LibraryFileName(path)) {
+    if (m_beWriteInfoTag) {
+      m_beWriteInfoTag(stream, name.get());
+    } else {
+      m_beWriteVBRHeader(name.get());
+    }
   }
 
   if (FillTag && m_bRunning.load(std::memory_order_acquire)) {

@@ -288,6 +288,23 @@ TEST_F(RipEncode, Mp3WithoutTagsKeepsTheInfoHeader) {
   EXPECT_TRUE(mp3.info);
 }
 
+// The encoder library reopens the file by an 8-bit name; a title the ANSI code page cannot
+// spell still gets its Info header (and the tags, which take the wide name).
+TEST_F(RipEncode, Mp3InfoHeaderReachesAFileTheCodePageCannotName) {
+  LoadDisc("main");
+  OutputFormat = 2;
+  g_cddbRecord.m_trackTitles.SetAt(1, L"\u6771\u4eac");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "mp3-wide");
+  ASSERT_FALSE(RunRipJob(JobForRows({1})).timedOut);
+  const std::wstring path = folder + L"\\02-\u6771\u4eac.mp3";
+  const Mp3Layout mp3 = ParseMp3(ReadFileBytes(path));
+  ASSERT_TRUE(mp3.valid);
+  EXPECT_TRUE(mp3.info);
+  EXPECT_EQ(mp3.infoFrames, mp3.frames - 1);
+  TagLib::MPEG::File file(path.c_str(), false);
+  EXPECT_EQ(file.ID3v2Tag()->title(), TagLib::String(L"\u6771\u4eac"));
+}
+
 // The placeholder record gives the numbering, the disc id and the credit only.
 TEST_F(RipEncode, PlaceholderRecordTagsOnlyTheNumbering) {
   LoadDisc("main");
