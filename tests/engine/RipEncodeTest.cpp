@@ -226,7 +226,7 @@ TEST_F(RipEncode, Mp3FilesHaveTheirLengthBitrateModeAndTags) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "mp3");
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-mp3");
     LameChannel = c.channel;
     LameBits = c.bits;
     LameFreq = c.freq;
@@ -278,7 +278,7 @@ TEST_F(RipEncode, Mp3WithoutTagsKeepsTheInfoHeader) {
   LoadDisc("main");
   OutputFormat = 2;
   FillTag = FALSE;
-  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "mp3-notag");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-mp3-notag");
   const RipRun run = RunRipJob(JobForRows({1}));
   ASSERT_FALSE(run.timedOut);
   const Mp3Layout mp3 = ParseMp3(ReadFileBytes(folder + L"\\02-Two.mp3"));
@@ -294,7 +294,7 @@ TEST_F(RipEncode, Mp3InfoHeaderReachesAFileTheCodePageCannotName) {
   LoadDisc("main");
   OutputFormat = 2;
   g_cddbRecord.m_trackTitles.SetAt(1, L"\u6771\u4eac");
-  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "mp3-wide");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-mp3-wide");
   ASSERT_FALSE(RunRipJob(JobForRows({1})).timedOut);
   const std::wstring path = folder + L"\\02-\u6771\u4eac.mp3";
   const Mp3Layout mp3 = ParseMp3(ReadFileBytes(path));
@@ -314,7 +314,7 @@ TEST_F(RipEncode, PlaceholderRecordTagsOnlyTheNumbering) {
     short format;
     const char* folder;
   };
-  for (const Case& c : {Case{2, "mp3-placeholder"}, Case{3, "ogg-placeholder"}}) {
+  for (const Case& c : {Case{2, "enc-mp3-placeholder"}, Case{3, "enc-ogg-placeholder"}}) {
     SCOPED_TRACE(c.folder);
     OutputFormat = c.format;
     const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, c.folder);
@@ -340,7 +340,7 @@ TEST_F(RipEncode, CancelledTracksStayPlayableWithoutTags) {
     SCOPED_TRACE(format);
     OutputFormat = format;
     const std::wstring folder =
-        UseOutputFolder(RIP_TEST_OUT, format == 2 ? "mp3-cancel" : "ogg-cancel");
+        UseOutputFolder(RIP_TEST_OUT, format == 2 ? "enc-mp3-cancel" : "enc-ogg-cancel");
     const std::vector<TrackData> job = JobForRows({0, 1});
     const RipRun run =
         RunRipJob(job, {[](CRippingProgress& j) { return j.m_nTrackSamplesDone.load() > 200000; },
@@ -375,7 +375,7 @@ TEST_F(RipEncode, CancelledTracksStayPlayableWithoutTags) {
 TEST_F(RipEncode, OggFilesDecodeToTheTrackLengthWithTheirComments) {
   LoadDisc("main");
   OutputFormat = 3;
-  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "ogg");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-ogg");
   const std::vector<TrackData> job = JobForRows({0, 1, 2});
   const RipRun run = RunRipJob(job);
   ASSERT_FALSE(run.timedOut);
@@ -411,7 +411,7 @@ TEST_F(RipEncode, OggQualityRangeAndRefusedSetup) {
   const short qualities[] = {-1, 3, 10};
   for (int i = 0; i < 3; ++i) {
     QualityCompression = qualities[i];
-    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "ogg-quality");
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-ogg-quality");
     ASSERT_FALSE(RunRipJob(JobForRows({2})).timedOut);
     const OggDecoded ogg = DecodeOgg(folder + L"\\03-Three.ogg");
     ASSERT_TRUE(ogg.valid) << qualities[i];
@@ -424,7 +424,7 @@ TEST_F(RipEncode, OggQualityRangeAndRefusedSetup) {
   EXPECT_GT(nominal[2], 400000);
 
   QualityCompression = -2;  // a hand-edited settings file
-  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "ogg-refused");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-ogg-refused");
   const RipRun run = RunRipJob(JobForRows({1, 2}));
   ASSERT_FALSE(run.timedOut);
   EXPECT_EQ(run.CountLogged(L"Invalid Ogg Vorbis format."), 1);
