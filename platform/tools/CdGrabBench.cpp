@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   uint32_t perRead = argc > 2 ? static_cast<uint32_t>(atoi(argv[2])) : 26;
   if (perRead < 1 || perRead > kCDBlockSectors) perRead = 26;
   MountedLetter mounted;
-  mounted.letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
-  if (!mounted.letter || cdgrab::DefineWineCdDrive(mounted.letter, argv[1]) != 0) {
+  mounted.letter = cdgrab::DefineFreeWineCdDrive(cdgrab::kSpareLetters, argv[1]);
+  if (!mounted.letter) {
     fprintf(stderr, "cannot define a drive letter over %s\n", argv[1]);
     return 1;
   }

@@ -43,11 +43,13 @@ int wmain(int argc, wchar_t** argv) {
   wchar_t letter = Letter(argv[1]);
   if (!letter) return Usage();
   if (letter == L'*') {
-    letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
+    letter = cdgrab::DefineFreeWineCdDrive(cdgrab::kSpareLetters, ToUtf8(argv[2]));
     if (!letter) {
       fwprintf(stderr, L"cdmount: no free drive letter\n");
       return 1;
     }
+    wprintf(L"%lc:\n", letter);
+    return 0;
   }
   DWORD error = cdgrab::DefineWineCdDrive(letter, ToUtf8(argv[2]));
   if (error) {

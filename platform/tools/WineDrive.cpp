@@ -64,21 +64,51 @@ DWORD Send(wchar_t letter, uint32_t type, const std::string& unixFolder) {
   return 0;
 }
 
+bool LetterInUse(wchar_t letter) {
+  wchar_t root[] = L"?:\\";
+  root[0] = letter;
+  return GetDriveTypeW(root) != DRIVE_NO_ROOT_DIR;
+}
+
 }  // namespace
+
+// Named objects are shared by every process of the prefix.
+DriveLetterLock::DriveLetterLock()
+    : mutex_(CreateMutexW(nullptr, FALSE, L"CorvaneWineDriveLetters")) {
+  // An owner that ended without releasing it (WAIT_ABANDONED) still hands it over.
+  if (mutex_) WaitForSingleObject(mutex_, INFINITE);
+}
+
+DriveLetterLock::~DriveLetterLock() {
+  if (mutex_) {
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+}
 
 DWORD DefineWineCdDrive(wchar_t letter, const std::string& unixFolder) {
   if (unixFolder.empty() || unixFolder[0] != '/') return ERROR_BAD_PATHNAME;
+  DriveLetterLock lock;
   return Send(letter, kDeviceCdrom, unixFolder);
 }
 
-DWORD RemoveWineDrive(wchar_t letter) { return Send(letter, kDeviceNone, std::string()); }
+wchar_t DefineFreeWineCdDrive(const wchar_t* preferred, const std::string& unixFolder) {
+  DriveLetterLock lock;  // nobody else takes the letter between the look and the define
+  for (const wchar_t* p = preferred; *p; ++p) {
+    if (!LetterInUse(*p)) return DefineWineCdDrive(*p, unixFolder) == 0 ? *p : 0;
+  }
+  return 0;
+}
+
+DWORD RemoveWineDrive(wchar_t letter) {
+  DriveLetterLock lock;
+  return Send(letter, kDeviceNone, std::string());
+}
 
 // GetLogicalDrives is no help here: under Wine it keeps reporting letters removed again.
 wchar_t FindFreeDriveLetter(const wchar_t* preferred) {
   for (const wchar_t* p = preferred; *p; ++p) {
-    wchar_t root[] = L"?:\\";
-    root[0] = *p;
-    if (GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR) return *p;
+    if (!LetterInUse(*p)) return *p;
   }
   return 0;
 }

@@ -159,8 +159,7 @@ class TestDlg : public CVeltraskDlg {
 class MainDlgPlay : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_letter = cdgrab::FindFreeDriveLetter(L"WVUTSN");
-    if (s_letter && cdgrab::DefineWineCdDrive(s_letter, APP_PLAY_DISC) != 0) s_letter = 0;
+    s_letter = cdgrab::DefineFreeWineCdDrive(L"WVUTSN", APP_PLAY_DISC);
   }
   static void TearDownTestSuite() {
     if (s_letter) cdgrab::RemoveWineDrive(s_letter);

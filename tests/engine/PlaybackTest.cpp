@@ -186,8 +186,7 @@ class Playback : public ::testing::Test {
   static void SetUpTestSuite() {
     // Other test programs take spare letters from the front of the list at the same
     // time; this one starts from the back.
-    s_letter = cdgrab::FindFreeDriveLetter(L"JKLMNSTUVW");
-    if (s_letter && cdgrab::DefineWineCdDrive(s_letter, ENGINE_PLAYBACK_DISC) != 0) s_letter = 0;
+    s_letter = cdgrab::DefineFreeWineCdDrive(L"JKLMNSTUVW", ENGINE_PLAYBACK_DISC);
     s_paReady = Pa_Initialize() == paNoError;
   }
   static void TearDownTestSuite() {

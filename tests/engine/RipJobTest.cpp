@@ -66,8 +66,7 @@ void ExpectHeaderMatchesFile(const WavInfo& wav, const std::wstring& what) {
 class RipJob : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
-    if (s_letter && cdgrab::DefineWineCdDrive(s_letter, RIP_TEST_DISCS "/main") != 0) s_letter = 0;
+    s_letter = cdgrab::DefineFreeWineCdDrive(cdgrab::kSpareLetters, RIP_TEST_DISCS "/main");
     if (!s_letter) return;
     FindCDDriveLetters();
     ListCDDrives();

@@ -14,8 +14,7 @@ namespace {
 class VirtualDisc : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
-    if (s_letter && cdgrab::DefineWineCdDrive(s_letter, ENGINE_TEST_DISC) != 0) s_letter = 0;
+    s_letter = cdgrab::DefineFreeWineCdDrive(cdgrab::kSpareLetters, ENGINE_TEST_DISC);
   }
   static void TearDownTestSuite() {
     if (s_letter) cdgrab::RemoveWineDrive(s_letter);
@@ -32,8 +31,11 @@ wchar_t VirtualDisc::s_letter = 0;
 
 TEST_F(VirtualDisc, IsPairedWithItsLetterAndReadsAsTheImageSays) {
   ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
-  ASSERT_GE(FindCDDriveLetters(), 1);
-  ASSERT_GE(ListCDDrives(), 1);
+  {
+    cdgrab::DriveLetterLock lock;  // other test programs' letters stay put while pairing
+    ASSERT_GE(FindCDDriveLetters(), 1);
+    ASSERT_GE(ListCDDrives(), 1);
+  }
   const CString letter = CString(s_letter) + L":";
   int index = -1;
   for (int i = 0; i < g_driveLetters.GetSize(); ++i) {

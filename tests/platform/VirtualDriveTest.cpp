@@ -103,9 +103,8 @@ class VirtualDrives : public ::testing::Test {
     }
     for (const char* name : kDiscNames) {
       std::string folder = std::string(CDGRAB_TEST_DISCS) + "/" + name;
-      wchar_t letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
-      ASSERT_NE(letter, 0) << "no free drive letter";
-      ASSERT_EQ(cdgrab::DefineWineCdDrive(letter, folder), 0u) << folder;
+      wchar_t letter = cdgrab::DefineFreeWineCdDrive(cdgrab::kSpareLetters, folder);
+      ASSERT_NE(letter, 0) << "no free drive letter for " << folder;
       letters_[name] = letter;
       folders_[name] = DosPath(folder) + L"\\";
     }
@@ -133,6 +132,7 @@ class VirtualDrives : public ::testing::Test {
 
   // Opens the disc by the address of the entry paired with its letter.
   static CDHANDLE Open(const char* name) {
+    cdgrab::DriveLetterLock lock;  // no other program's letter comes or goes meanwhile
     CDDriveList list;
     memset(&list, 0, sizeof list);
     list.capacity = 8;
