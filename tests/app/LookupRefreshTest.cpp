@@ -149,8 +149,8 @@ BOOL CALLBACK ActAsUser(HWND window, LPARAM param) {
 class LookupRefresh : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_letter = cdgrab::FindFreeDriveLetter(L"VUTSJKLMNW");
-    if (!s_letter || cdgrab::DefineWineCdDrive(s_letter, LOOKUP_TEST_DISC) != 0) return;
+    s_letter = cdgrab::DefineFreeWineCdDrive(L"VUTSJKLMNW", LOOKUP_TEST_DISC);
+    if (!s_letter) return;
     s_server = new CddbTestServer;
     s_server->Script({CddbTestServer::Page("202 No match.\r\n")});
     // Ahead of the entry the start-up adds, so it is the selected one.
