@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Rip speed: rips a generated 30-minute virtual disc to WAV through the rip job window
-# under Wine + Xvfb and prints its speed in x realtime and its CPU time per minute of audio,
-# next to a plain copy of the same bytes (cp of the BIN) in the same run. Not a test.
+# Rip speed: rips a generated 30-minute virtual disc to WAV, MP3 and Ogg Vorbis through the
+# rip job window under Wine + Xvfb and prints each speed in x realtime and its CPU time per
+# minute of audio, next to a plain copy of the same bytes (cp of the BIN) in the same run.
+# Not a test.
 #   scripts/bench-rip.sh [minutes]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -34,3 +35,7 @@ winout="Z:${out//\//\\}\\"
 wine "$build/bin/rip_bench.exe" "$disc" "$winout" 1 7
 rm -rf "$out"/*
 wine "$build/bin/rip_bench.exe" "$disc" "$winout" 0 4
+rm -rf "$out"/*
+wine "$build/bin/rip_bench.exe" "$disc" "$winout" 1 7 2
+rm -rf "$out"/*
+wine "$build/bin/rip_bench.exe" "$disc" "$winout" 1 7 3

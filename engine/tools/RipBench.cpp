@@ -1,7 +1,8 @@
-// rip_bench: rips every audio track of a virtual disc to WAV through the real rip job window
-// and prints the wall time, the speed in x realtime and the process CPU time per minute of
-// audio. Not a test: the figures depend on the host. Run by scripts/bench-rip.sh.
-//   rip_bench /unix/disc/folder Z:\out\folder\ [channel 0|1] [rate index]
+// rip_bench: rips every audio track of a virtual disc to WAV (or MP3, or Ogg Vorbis) through
+// the real rip job window and prints the wall time, the speed in x realtime and the process
+// CPU time per minute of audio. Not a test: the figures depend on the host. Run by
+// scripts/bench-rip.sh.
+//   rip_bench /unix/disc/folder Z:\out\folder\ [channel 0|1] [rate index] [format 1|2|3]
 #include <windows.h>
 
 #include <cstdio>
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
     cdgrab::RemoveWineDrive(letter);
     return 1;
   }
-  OutputFormat = 1;
+  OutputFormat = argc > 5 ? static_cast<short>(atoi(argv[5])) : 1;
   SubFormat = 1;
   Channel = argc > 3 ? atoi(argv[3]) != 0 : TRUE;
   Freq = argc > 4 ? static_cast<short>(atoi(argv[4])) : kCDRateIndex;
@@ -118,11 +119,19 @@ int main(int argc, char** argv) {
       return 1;
     }
     // The job waits 0.5 s before its workers start; the figure without it is the steady rate.
+    char what[64];
+    if (OutputFormat == 2) {
+      snprintf(what, sizeof what, "MP3 %d kbit/s", Mp3BitrateOrDefault(LameBits));
+    } else if (OutputFormat == 3) {
+      snprintf(what, sizeof what, "Ogg Vorbis quality %d", QualityCompression);
+    } else {
+      snprintf(what, sizeof what, "%s %d Hz", Channel ? "stereo" : "mono",
+               static_cast<int>(SampleRateOrDefault(Freq)));
+    }
     printf(
-        "rip %s %d Hz: %.1f min of audio in %.2f s wall = %.1fx realtime "
+        "rip %s: %.1f min of audio in %.2f s wall = %.1fx realtime "
         "(%.1fx without the 0.5 s start delay); CPU %.2f s = %.2f s per audio minute\n",
-        Channel ? "stereo" : "mono", static_cast<int>(SampleRateOrDefault(Freq)), audio / 60, wall,
-        audio / wall, audio / (wall - 0.5), cpu, cpu / (audio / 60));
+        what, audio / 60, wall, audio / wall, audio / (wall - 0.5), cpu, cpu / (audio / 60));
   }
   cdgrab::RemoveWineDrive(letter);
   return 0;
