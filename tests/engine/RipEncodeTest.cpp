@@ -147,8 +147,7 @@ std::string DiscIdText() {
 class RipEncode : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    s_letter = cdgrab::FindFreeDriveLetter(cdgrab::kSpareLetters);
-    if (s_letter && cdgrab::DefineWineCdDrive(s_letter, RIP_TEST_DISCS "/main") != 0) s_letter = 0;
+    s_letter = cdgrab::DefineFreeWineCdDrive(cdgrab::kSpareLetters, RIP_TEST_DISCS "/main");
     if (!s_letter) return;
     FindCDDriveLetters();
     ListCDDrives();
