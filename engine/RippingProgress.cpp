@@ -336,8 +336,12 @@ void CRippingProgress::OnDestroy() {
   // Whatever ends the window, no worker may outlive it or post into a dead window.
   m_bRunning.store(FALSE, std::memory_order_release);
   StopThreads();
+  // What the workers posted last still reaches the log (a line of the stop, a destination).
   MSG msg;
   while (PeekMessageW(&msg, m_hWnd, WM_RIP_PROGRESS, WM_RIP_FINISHED, PM_REMOVE)) {
+    if (msg.message == WM_RIP_LOG && msg.wParam) {
+      EngineLog(*reinterpret_cast<CString*>(msg.wParam), static_cast<int>(msg.lParam));
+    }
     FreeRipPayload(msg);
   }
   m_placement.Save(m_hWnd, kPlacementValue, kPlacementSection);

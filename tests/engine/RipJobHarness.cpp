@@ -20,6 +20,7 @@ CRipTestApp g_ripTestApp;
 
 int CRipTestApp::DoMessageBox(LPCTSTR lpszPrompt, UINT, UINT) {
   m_boxes.push_back(lpszPrompt);
+  if (m_whileAsking) m_whileAsking();
   return m_answer;
 }
 
@@ -71,13 +72,16 @@ LRESULT CALLBACK CaptionHook(int code, WPARAM wParam, LPARAM lParam) noexcept {
 std::atomic<int32_t> g_holdFrom{INT32_MAX};
 CDGrabberApi g_heldApi;
 const CDGrabberApi* g_realApi = nullptr;
+std::function<void(CDAudioBlock*, int32_t&)> g_tamper;
 
 int32_t __cdecl HeldRead(CDHANDLE handle, CDAudioBlock* block) {
   while (block->firstSector + int32_t(block->sectorCount) > g_holdFrom.load() &&
          g_pRippingProgress && g_pRippingProgress->m_bRunning.load()) {
     Sleep(1);
   }
-  return g_realApi->ReadCDAudioLBA(handle, block);
+  int32_t result = g_realApi->ReadCDAudioLBA(handle, block);
+  if (g_tamper) g_tamper(block, result);
+  return result;
 }
 
 bool WorkersEnded(const CRippingProgress& job) {
@@ -137,6 +141,10 @@ std::vector<TrackData> JobForRows(const std::vector<int>& rows) {
   return job;
 }
 
+void TamperReads(std::function<void(CDAudioBlock*, int32_t&)> tamper) {
+  g_tamper = std::move(tamper);
+}
+
 void HoldReadsFrom(int32_t sector) { g_holdFrom.store(sector); }
 
 RipStep ReleaseReads() {
@@ -146,7 +154,8 @@ RipStep ReleaseReads() {
   };
 }
 
-RipRun RunRipJob(const std::vector<TrackData>& job, std::vector<RipStep> steps) {
+RipRun RunRipJob(const std::vector<TrackData>& job, std::vector<RipStep> steps,
+                 std::function<void(CRippingProgress&)> configure) {
   RipRun run;
   g_realApi = &CDLib();
   g_heldApi = *g_realApi;
@@ -162,6 +171,7 @@ RipRun RunRipJob(const std::vector<TrackData>& job, std::vector<RipStep> steps) 
   {
     CObservedJob dlg(run);
     for (const TrackData& record : job) dlg.m_jobList.Add(record);
+    if (configure) configure(dlg);
     run.result = dlg.DoModal();
   }
   KillTimer(nullptr, timer);
@@ -173,6 +183,7 @@ RipRun RunRipJob(const std::vector<TrackData>& job, std::vector<RipStep> steps) 
   g_script = nullptr;
   SetCDGrabberApi(nullptr);
   g_holdFrom.store(INT32_MAX);
+  g_tamper = nullptr;
   return run;
 }
 

@@ -21,6 +21,8 @@ class CRipTestApp : public CWinApp {
 
   std::vector<CString> m_boxes;
   int m_answer = IDYES;
+  // Runs while a box is "up", before it is answered (the window's thread is held meanwhile).
+  std::function<void()> m_whileAsking;
 };
 extern CRipTestApp g_ripTestApp;
 
@@ -46,7 +48,12 @@ std::vector<TrackData> JobForRows(const std::vector<int>& rows);
 
 // Runs a job over the rows with the script; without steps it waits for the end of the
 // run (finished or stopped) and closes the window.
-RipRun RunRipJob(const std::vector<TrackData>& job, std::vector<RipStep> steps = {});
+RipRun RunRipJob(const std::vector<TrackData>& job, std::vector<RipStep> steps = {},
+                 std::function<void(CRippingProgress&)> configure = {});
+
+// Changes what the drive delivers: called after each real read with the block and the
+// library's result. Reset by RunRipJob.
+void TamperReads(std::function<void(CDAudioBlock*, int32_t&)> tamper);
 
 // Reads that reach sector or beyond wait (while the job runs) until released, so a test
 // can hold a job in the middle of a track however fast the machine is. Reset by RunRipJob.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 
@@ -372,6 +373,83 @@ TEST_F(RipJob, ReadFailingForeverStopsTheJobAndKeepsEarlierTracks) {
   EXPECT_LT(partial.dataSize, uint32_t(job[1].nSectors) * kSectorBytes);
 }
 
+// A delivery that is not exactly the sectors asked for, or does not fit the block, counts
+// as a failed attempt: it is retried, and no track boundary moves.
+TEST_F(RipJob, DeliveriesOfTheWrongSizeAreRetried) {
+  struct Case {
+    const char* name;
+    std::function<void(CDAudioBlock*)> tamper;
+  };
+  const Case cases[] = {
+      {"one sector short", [](CDAudioBlock* b) { b->bytesDelivered -= 2352; }},
+      {"one sector more", [](CDAudioBlock* b) { b->bytesDelivered += 2352; }},
+      {"odd byte count", [](CDAudioBlock* b) { b->bytesDelivered -= 1; }},
+      {"offset past the block", [](CDAudioBlock* b) { b->audioOffset = 2 * 2352; }},
+  };
+  LoadDisc("main");
+  const std::vector<TrackData> job = JobForRows({0, 1, 2});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "tamper");
+    bool tampered = false;
+    TamperReads([&](CDAudioBlock* block, int32_t& result) {
+      if (result == 1 && block->firstSector == 52 && !tampered) {
+        tampered = true;
+        c.tamper(block);
+      }
+    });
+    const RipRun run = RunRipJob(job);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(tampered);
+    EXPECT_EQ(run.CountLogged(L"Retry "), 1);
+    EXPECT_TRUE(run.Logged(L"Retry 1 to read sector 52"));
+    EXPECT_TRUE(run.Logged(L"Finished copying!"));
+    const wchar_t* names[] = {L"01-One.wav", L"02-Two.wav", L"03-Three.wav"};
+    for (size_t i = 0; i < job.size(); ++i) {
+      ExpectSameAudio(ReadWav(folder + L"\\" + names[i]), job[i]);
+    }
+  }
+}
+
+// No disc (or no audio) when the reader starts: the job stops without a line and without
+// a finish, and closing the window asks nothing.
+TEST_F(RipJob, NoAudioDiscStopsTheJobSilently) {
+  LoadDisc("main");
+  UseOutputFolder(RIP_TEST_OUT, "no-disc");
+  const RipRun run = RunRipJob(JobForRows({0}), {},
+                               [](CRippingProgress& j) { j.m_isAudioCD = [] { return FALSE; }; });
+  ASSERT_FALSE(run.timedOut);
+  // The encoder may have named its first file before the reader stopped the job; nothing
+  // else is said.
+  for (const auto& line : run.log) {
+    EXPECT_EQ(line.first, 0) << std::string(line.second.begin(), line.second.end());
+  }
+  EXPECT_FALSE(run.Logged(L"Finished copying!"));
+  EXPECT_TRUE(g_ripTestApp.m_boxes.empty());
+  EXPECT_EQ(run.pauseText, L"Pause");
+  EXPECT_EQ(run.cancelText, L"Cancel");
+}
+
+// Cancel while the encoder is sending to the window (its destination line): the stop
+// waits while answering sent messages, so the encoder ends by itself and nothing is
+// terminated.
+TEST_F(RipJob, CancelWhileTheEncoderSendsEndsWithoutTermination) {
+  LoadDisc("main");
+  UseOutputFolder(RIP_TEST_OUT, "cancel-send");
+  // The question is asked before the encoder starts; it is held up until the encoder has
+  // had time to start its first track and block in its send to this (held) thread.
+  g_ripTestApp.m_whileAsking = [] { Sleep(1500); };
+  const RipRun run = RunRipJob(JobForRows({0, 1, 2}), {ClickWhileRunning(IDCANCEL)});
+  g_ripTestApp.m_whileAsking = nullptr;
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.result, IDCANCEL);
+  EXPECT_TRUE(
+      run.Logged(L"Rip track(s) to \"" + WinPath(RIP_TEST_OUT "/cancel-send") + L"\\01-One.wav\""));
+  EXPECT_FALSE(run.Logged(L"A rip thread did not stop and was terminated"));
+  EXPECT_FALSE(run.Logged(L"Finished copying!"));
+  EXPECT_LE(run.threadsAfter, run.threadsBefore);
+}
+
 // Cancel while a track is being written: the question, the aborting caption, a partial
 // file whose header matches its bytes, and no worker left behind.
 TEST_F(RipJob, CancelMidTrackLeavesAValidPartialFileAndNoThreads) {
@@ -603,6 +681,27 @@ TEST(RipJobList, RecordsCarryStartsAndCumulativeSectors) {
     EXPECT_EQ(job.m_jobList[i].nCumulativeSectors, expected[i].nCumulativeSectors);
   }
   memset(&g_toc, 0, sizeof(g_toc));
+}
+
+// Percentages in floating point: 32-bit products of sample counts overflow after minutes
+// of audio; an empty track or job is complete.
+TEST(RipJobList, PercentagesStayRightForLongJobsAndEmptyOnes) {
+  struct Case {
+    DWORD done, total;
+    float percent;
+  };
+  const Case cases[] = {
+      {0, 0, 100.0f},
+      {5, 0, 100.0f},
+      {0, 100, 0.0f},
+      {40000000, 80000000, 50.0f},
+      {158760000, 158760000, 100.0f},
+      {1001, 1000, 100.0f},  // the padding sample of an odd stereo track
+  };
+  for (const Case& c : cases) {
+    EXPECT_FLOAT_EQ(CRippingProgress::Percent(c.done, c.total), c.percent)
+        << c.done << " of " << c.total;
+  }
 }
 
 }  // namespace
