@@ -1,0 +1,259 @@
+// The main window's rip commands over a generated disc (a data track, then three audio
+// tracks) behind a Wine CD-ROM letter: which rows become the job, the refusals and their
+// boxes, and the files the job leaves.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "VeltraskDlg.h"
+#include "engine/CDDrive.h"
+#include "engine/RippingProgress.h"
+#include "engine/Settings.h"
+#include "platform/tools/WineDrive.h"
+#include "resource.h"
+#include "tests/window/TestApp.h"
+
+namespace {
+
+const int32_t kAudioSectors[] = {75, 38, 60};  // rows 1 to 3; row 0 is the data track
+
+std::wstring WindowsPath(const std::string& unixPath) {
+  std::wstring path = L"Z:";
+  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return path;
+}
+
+template <typename Done>
+bool PumpUntil(Done done, int ms = 20000) {
+  const DWORD end = ::GetTickCount() + ms;
+  while (!done()) {
+    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
+    PumpPending();
+    ::Sleep(5);
+  }
+  return true;
+}
+
+// Closes the job window once its job has stopped, and counts the jobs that ran.
+std::atomic<int> g_jobsRun{0};
+void CALLBACK CloseStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  CRippingProgress* job = g_pRippingProgress;
+  if (!job || !job->GetSafeHwnd() || job->m_bRunning.load()) return;
+  if (job->GetDlgItem(IDCANCEL)->IsWindowEnabled()) {
+    ++g_jobsRun;
+    ::PostMessageW(job->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+    job->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);  // once
+  }
+}
+
+// Answers the first box of this process with the caption on a thread of its own, keeping
+// its text.
+class BoxAnswer {
+ public:
+  explicit BoxAnswer(const wchar_t* caption)
+      : m_thread([this, caption] {
+          for (int i = 0; i < 300 && !m_found; ++i) {
+            HWND box = nullptr;
+            EnumData data{caption, &box};
+            ::EnumWindows(Match, reinterpret_cast<LPARAM>(&data));
+            if (box) {
+              for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+                wchar_t text[256] = L"";
+                ::GetWindowTextW(c, text, 256);
+                m_text += text;
+                m_text += L"|";
+              }
+              m_found = true;
+              ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            } else {
+              ::Sleep(10);
+            }
+          }
+        }) {}
+  ~BoxAnswer() {
+    if (m_thread.joinable()) m_thread.join();
+  }
+  // The box's texts, once it has been answered; empty when none came.
+  std::wstring Text() {
+    if (m_thread.joinable()) m_thread.join();
+    return m_text;
+  }
+
+ private:
+  struct EnumData {
+    const wchar_t* caption;
+    HWND* found;
+  };
+  static BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
+    auto* data = reinterpret_cast<EnumData*>(param);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(hwnd, &process);
+    wchar_t cls[16] = L"", text[256] = L"";
+    ::GetClassNameW(hwnd, cls, 16);
+    ::GetWindowTextW(hwnd, text, 256);
+    if (process == ::GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 &&
+        wcscmp(text, data->caption) == 0 && ::IsWindowVisible(hwnd)) {
+      *data->found = hwnd;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  std::atomic<bool> m_found{false};
+  std::wstring m_text;
+  std::thread m_thread;
+};
+
+class TestDlg : public CVeltraskDlg {
+ public:
+  using CVeltraskDlg::OnRip;
+  using CVeltraskDlg::OnRipCurrent;
+};
+
+class MainDlgRip : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_letter = cdgrab::DefineFreeWineCdDrive(L"VUTSNM", APP_RIP_DISC);
+  }
+  static void TearDownTestSuite() {
+    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
+  }
+
+  void SetUp() override {
+    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
+    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
+    dlg.ShowWindow(SW_SHOW);
+    const CString letter = CString(s_letter) + L":";
+    bool listed = false;
+    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
+      if (g_driveLetters[i] != letter) continue;
+      DriveNum = static_cast<short>(i);
+      dlg.m_comboDrive.SetCurSel(i);
+      listed = true;
+    }
+    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
+    AlbumInfoSource = 2;
+    LoadAlbumInfo = FALSE;
+    SaveAlbumInfo = FALSE;
+    OutputFormat = 1;
+    SubFormat = 1;
+    Channel = TRUE;
+    Freq = kCDRateIndex;
+    FileStyle = 0;  // <Tracknum>
+    M3U = FALSE;
+    m_folder = WindowsPath(APP_RIP_OUT);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_folder, ignored);
+    std::filesystem::create_directories(m_folder);
+    DesDir = (m_folder + L"\\").c_str();
+    ASSERT_TRUE(PumpUntil([this] { return !g_bBusy && dlg.m_listTracks.GetItemCount() == 4; }))
+        << "the disc did not show";
+    for (int row = 0; row < 4; ++row) {
+      dlg.m_listTracks.SetCheck(row, FALSE);
+      dlg.m_listTracks.SetItemText(row, 5, L"old status");
+    }
+    dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
+    g_jobsRun = 0;
+    m_timer = SetTimer(nullptr, 0, 10, CloseStoppedJob);
+  }
+
+  void TearDown() override {
+    KillTimer(nullptr, m_timer);
+    dlg.DestroyWindow();
+  }
+
+  // Output file sizes by name.
+  std::vector<std::pair<std::wstring, uintmax_t>> Files() {
+    std::vector<std::pair<std::wstring, uintmax_t>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder)) {
+      files.emplace_back(entry.path().filename().wstring(), entry.file_size());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  static uintmax_t WavSize(int audioRow) { return 44 + kAudioSectors[audioRow - 1] * 2352ull; }
+
+  bool StatusColumnEmpty() {
+    for (int row = 0; row < 4; ++row) {
+      if (!dlg.m_listTracks.GetItemText(row, 5).IsEmpty()) return false;
+    }
+    return true;
+  }
+
+  static wchar_t s_letter;
+  TestDlg dlg;
+  std::wstring m_folder;
+  UINT_PTR m_timer = 0;
+};
+wchar_t MainDlgRip::s_letter = 0;
+
+TEST_F(MainDlgRip, RipMakesOneJobOfTheCheckedAudioRowsAndEmptiesTheStatusColumn) {
+  dlg.m_listTracks.SetCheck(0, TRUE);  // a data row refuses the check
+  dlg.m_listTracks.SetCheck(1, TRUE);
+  dlg.m_listTracks.SetCheck(3, TRUE);
+  dlg.OnRip();
+  EXPECT_EQ(g_jobsRun, 1);
+  EXPECT_EQ(g_pRippingProgress, nullptr);
+  const std::vector<std::pair<std::wstring, uintmax_t>> expected = {{L"02.wav", WavSize(1)},
+                                                                    {L"04.wav", WavSize(3)}};
+  EXPECT_EQ(Files(), expected);
+  EXPECT_TRUE(StatusColumnEmpty());
+}
+
+TEST_F(MainDlgRip, RipWithNoAudioRowCheckedRunsNoJob) {
+  dlg.m_listTracks.SetCheck(0, TRUE);
+  BoxAnswer box(AfxGetApp()->m_pszAppName);
+  dlg.OnRip();
+  EXPECT_NE(box.Text().find(L"No Audio Tracks Checked!"), std::wstring::npos) << box.Text();
+  EXPECT_EQ(g_jobsRun, 0);
+  EXPECT_TRUE(Files().empty());
+  EXPECT_FALSE(StatusColumnEmpty());
+}
+
+TEST_F(MainDlgRip, RipCurrentRipsTheSelectedRowWhateverItsCheck) {
+  dlg.m_listTracks.SetCheck(1, TRUE);
+  dlg.m_listTracks.SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+  dlg.OnRipCurrent();
+  EXPECT_EQ(g_jobsRun, 1);
+  EXPECT_EQ(dlg.m_nCurrentTrack, 2);
+  const std::vector<std::pair<std::wstring, uintmax_t>> expected = {{L"03.wav", WavSize(2)}};
+  EXPECT_EQ(Files(), expected);
+  EXPECT_TRUE(StatusColumnEmpty());
+}
+
+TEST_F(MainDlgRip, RipCurrentRefusesNoSelectionAndADataRow) {
+  struct Case {
+    int selected;
+    const wchar_t* box;
+  };
+  const Case cases[] = {{-1, L"No Audio Track Selected!"}, {0, L"Not an Audio Track!"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.selected);
+    dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
+    if (c.selected >= 0) dlg.m_listTracks.SetItemState(c.selected, LVIS_SELECTED, LVIS_SELECTED);
+    BoxAnswer box(AfxGetApp()->m_pszAppName);
+    dlg.OnRipCurrent();
+    EXPECT_NE(box.Text().find(c.box), std::wstring::npos) << box.Text();
+    EXPECT_EQ(g_jobsRun, 0);
+    EXPECT_TRUE(Files().empty());
+  }
+}
+
+TEST_F(MainDlgRip, RipCommandsDoNothingWhileTheDiscIsRefreshed) {
+  dlg.m_listTracks.SetCheck(1, TRUE);
+  dlg.m_listTracks.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
+  g_bBusy = TRUE;
+  dlg.OnRip();
+  dlg.OnRipCurrent();
+  g_bBusy = FALSE;
+  EXPECT_EQ(g_jobsRun, 0);
+  EXPECT_TRUE(Files().empty());
+  EXPECT_FALSE(StatusColumnEmpty());
+}
+
+}  // namespace
