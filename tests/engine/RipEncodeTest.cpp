@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -381,7 +382,12 @@ TEST_F(RipEncode, OggFilesDecodeToTheTrackLengthWithTheirComments) {
   EXPECT_TRUE(run.Logged(L"Finished copying!"));
   const wchar_t* names[] = {L"\\01-One.ogg", L"\\02-Two.ogg", L"\\03-Three.ogg"};
   const char* titles[] = {"One", "Two", "Three"};
+  // sox on the Linux side decodes the same files after this test (engine_rip_encode_sox_check).
+  std::ofstream expected(std::filesystem::path(WinPath(RIP_TEST_OUT "/enc-expected.txt")),
+                         std::ios::binary | std::ios::trunc);
   for (size_t t = 0; t < job.size(); ++t) {
+    expected << RIP_TEST_OUT "/enc-ogg/" << std::string(names[t] + 1, names[t] + wcslen(names[t]))
+             << " 2 44100 0 " << uint64_t(job[t].nSectors) * kFramesPerSector << "\n";
     const std::wstring path = folder + names[t];
     SCOPED_TRACE(std::string(path.begin(), path.end()));
     const OggDecoded ogg = DecodeOgg(path);
