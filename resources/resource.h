@@ -66,6 +66,11 @@
 #define IDC_LOG_CLEAR 1012  // empties the log
 #define IDC_LIST_LOG 1014   // event rows
 
+// ---- Match chooser (dialog 134, modal) ----------------------------------------
+#define IDD_FREEDB_CHOICE 134
+#define IDC_LIST_MATCHES 1031       // one row per match, single selection
+#define IDC_LIST_MATCH_TRACKS 1032  // track titles of the highlighted match
+
 // ---- Rip job window (dialog 138, modal) -------------------------------------
 #define IDD_RIPPING_PROGRESS 138
 
