@@ -1,10 +1,15 @@
 // The disc worker's request to choose among several matches.
-#include "AlbumLookup.h"
+#include "FreeDBChoice.h"
 #include "VeltraskDlg.h"
-#include "engine/OutputNaming.h"
+#include "engine/EngineLog.h"
+#include "framework/win/WinApp.h"
 
-// Until the chooser exists the first match is taken, as the lookup does without a handler.
+// Sent by the disc worker, which waits in its send until the chooser has closed and then
+// reads g_cddbRecord; the chooser leaves one of the matches there however it ends.
 LRESULT CVeltraskDlg::OnCddbMultiple(WPARAM, LPARAM) {
-  if (g_matchRecords.GetSize() > 0) g_cddbRecord = g_matchRecords[0];
+  AfxMessageBox(L"FreeDB Server Returned Multiple Results, Please Select the Correct One.", MB_OK);
+  CFreeDBChoice dlg(this);
+  dlg.DoModal();
+  AddLog(L"FreeDB server returned multiple results.", LOG_INFO);
   return 0;
 }
