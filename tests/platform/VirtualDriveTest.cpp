@@ -161,6 +161,47 @@ class VirtualDrives : public ::testing::Test {
 std::map<std::string, wchar_t> VirtualDrives::letters_;
 std::map<std::string, std::wstring> VirtualDrives::folders_;
 
+// Test programs run in parallel in one prefix, each taking letters for its own discs:
+// definers starting at the same moment (threads here, processes there) must never be
+// handed the same letter, or one takes over the other's drive.
+TEST(WineDriveLetters, ParallelDefinersEachGetTheirOwnLetter) {
+  constexpr int kDefiners = 4;
+  // Folders of their own: the path of a folder some letter stands over can come back as
+  // that letter's, for a while even after the letter is gone.
+  std::string folders[kDefiners];
+  uint64_t ids[kDefiners];
+  for (int i = 0; i < kDefiners; ++i) {
+    const std::string name = "definer-" + std::to_string(i);
+    folders[i] = std::string(CDGRAB_TEST_DISCS) + "/" + name;
+    const std::wstring dos =
+        DosPath(CDGRAB_TEST_DISCS) + L"\\" + std::wstring(name.begin(), name.end());
+    CreateDirectoryW(dos.c_str(), nullptr);
+    ids[i] = FolderId(dos);
+    ASSERT_NE(ids[i], 0u) << folders[i];
+  }
+  for (int round = 0; round < 5; ++round) {
+    std::atomic<bool> go{false};
+    wchar_t letters[kDefiners] = {};
+    std::vector<std::thread> definers;
+    for (int i = 0; i < kDefiners; ++i) {
+      definers.emplace_back([&, i] {
+        while (!go.load()) std::this_thread::yield();
+        letters[i] = cdgrab::DefineFreeWineCdDrive(cdgrab::kSpareLetters, folders[i]);
+      });
+    }
+    go = true;
+    for (std::thread& t : definers) t.join();
+    for (int i = 0; i < kDefiners; ++i) {
+      ASSERT_NE(letters[i], 0) << folders[i];
+      wchar_t root[] = L"?:\\";
+      root[0] = letters[i];
+      EXPECT_EQ(FolderId(root), ids[i])
+          << "round " << round << ": " << folders[i] << " lost its letter";
+    }
+    for (wchar_t letter : letters) cdgrab::RemoveWineDrive(letter);
+  }
+}
+
 TEST_F(VirtualDrives, ListPairsEntriesWithLettersInOrder) {
   CDDriveList list;
   memset(&list, 0, sizeof list);
