@@ -219,7 +219,7 @@ RipStep Pause(DWORD ms) {
 
 // The picture is taken from outside (the X server's view, title and buttons as drawn):
 // the step writes "<name>.ready" into CORVANE_SHOT_DIR and holds the window, its
-// messages still flowing, for two seconds while the writer holds still.
+// messages still flowing, for five seconds while the writer holds still.
 RipStep Screenshot(const wchar_t* name) {
   std::wstring file = name;
   auto started = std::make_shared<DWORD>(0);
@@ -235,7 +235,7 @@ RipStep Screenshot(const wchar_t* name) {
       *started = GetTickCount() | 1;
       return false;
     }
-    if (GetTickCount() - *started < 2000) return false;
+    if (GetTickCount() - *started < 5000) return false;
     job.m_bPaused.store(*wasPaused);
     return true;
   };

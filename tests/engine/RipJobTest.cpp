@@ -297,6 +297,61 @@ TEST_F(RipJob, PlaylistAppendsAnsiNamesAndExistingFilesGetNumbers) {
   EXPECT_EQ(std::string(playlist.begin(), playlist.end()), lines);
 }
 
+// What stops a track before its file is written: a folder that cannot be made, a playlist
+// that cannot be opened. Each says so once at level 2 and stops the job; with playlists
+// off, an unusable playlist stops nothing.
+TEST_F(RipJob, UnusableDestinationsStopTheJobWithTheirLine) {
+  struct Case {
+    const char* name;
+    const char* blocker;  // made a folder (or, ending in "!", a file) before the job
+    BOOL m3u;
+    const wchar_t* line;  // prefix of the one level-2 line; null: the job finishes
+  };
+  const Case cases[] = {
+      {"folder under a file", "sub!", TRUE, L"Fail to create folder "},
+      {"playlist is a folder", "Album.m3u", TRUE, L"File Error: "},
+      {"playlist off", "Album.m3u", FALSE, nullptr},
+  };
+  LoadDisc("main");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "blocked");
+    std::string blocker = c.blocker;
+    if (blocker.back() == '!') {
+      blocker.pop_back();
+      std::ofstream(
+          std::filesystem::path(folder + L"\\" + std::wstring(blocker.begin(), blocker.end())));
+      // The files go below the file "sub": its folder cannot be made.
+      DesDir = (folder + L"\\sub\\deeper\\").c_str();
+    } else {
+      std::filesystem::create_directories(folder + L"\\" +
+                                          std::wstring(blocker.begin(), blocker.end()));
+    }
+    M3U = c.m3u;
+    const RipRun run = RunRipJob(JobForRows({0}));
+    ASSERT_FALSE(run.timedOut);
+    int errors = 0;
+    std::wstring errorLine;
+    for (const auto& line : run.log) {
+      if (line.first == 2) {
+        ++errors;
+        errorLine = line.second;
+      }
+    }
+    if (c.line) {
+      EXPECT_EQ(errors, 1);
+      EXPECT_EQ(errorLine.rfind(c.line, 0), 0u) << std::string(errorLine.begin(), errorLine.end());
+      EXPECT_FALSE(run.Logged(L"Finished copying!"));
+      EXPECT_EQ(run.cancelText, L"Finish");
+      EXPECT_FALSE(std::filesystem::exists(folder + L"\\01-One.wav"));
+    } else {
+      EXPECT_EQ(errors, 0);
+      EXPECT_TRUE(run.Logged(L"Finished copying!"));
+      EXPECT_TRUE(ReadWav(folder + L"\\01-One.wav").valid);
+    }
+  }
+}
+
 // A sector that fails twice: two retry lines for the same read, then the job goes on; the
 // warnings leave the buttons alone while it runs, and pause and resume work on the way.
 TEST_F(RipJob, ReadFailingTwiceRetriesAndCompletesTheFile) {
