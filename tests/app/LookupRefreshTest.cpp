@@ -314,10 +314,9 @@ TEST_F(LookupRefresh, ThreeMatchesAreReadAndOneIsChosen) {
 
   EXPECT_EQ(3, CountLines(L"Retrieving "));
   EXPECT_EQ(before + 4, Requests());
-  // Without a chooser the first listing is taken.
-  const wchar_t* album = user.chooserSeen ? L"Second Album" : L"First Album";
-  EXPECT_EQ(CString(album), g_cddbRecord.m_title);
-  EXPECT_EQ(CString(album) + L" 1", ShownTitles().at(0));
+  EXPECT_TRUE(user.chooserSeen);
+  EXPECT_EQ(CString(L"Second Album"), g_cddbRecord.m_title);
+  EXPECT_EQ(CString(L"Second Album 1"), ShownTitles().at(0));
   EXPECT_EQ(1, CountLines(L"Local CDDB file saved."));
   CCDDBRecord saved = g_cddbRecord;
   g_cddbRecord = CCDDBRecord();
