@@ -98,6 +98,18 @@
 #define IDC_RIP_PAUSE 1206  // pause / resume / open the output folder
 #define IDC_RIP_LOG 1207    // shows the event log
 
+// ---- Edit CD Info dialog (dialog 358, modal) --------------------------------
+#define IDD_EDIT_CD 358
+
+#define IDC_EDITCD_GROUP 1075    // "CDDB Info"
+#define IDC_EDITCD_ALBUM 1156    // album title
+#define IDC_EDITCD_ARTIST 1157   // artist, disabled while Various Artists is checked
+#define IDC_EDITCD_YEAR 1159     // year, digits only
+#define IDC_EDITCD_VARIOUS 1160  // "Various Artists" check box
+#define IDC_EDITCD_OK 1161       // applies the edits and closes
+#define IDC_EDITCD_SAVE 1162     // applies the edits and writes the cache file
+#define IDC_EDITCD_GENRE 1258    // genre, editable sorted drop-down with type-ahead
+
 // ---- Commands -----------------------------------------------------------------
 #define IDM_ABOUTBOX 16  // system-menu About item (only when IDS_ABOUTBOX exists)
 
