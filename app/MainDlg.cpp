@@ -201,7 +201,7 @@ BOOL CVeltraskDlg::OnInitDialog() {
   g_bVistaOrLater = major >= 6;
   g_bWin7OrLater = major > 6 || (major == 6 && minor >= 1);
   if (g_bWin7OrLater) {
-    ::CoInitialize(nullptr);
+    g_bComInitialized = SUCCEEDED(::CoInitialize(nullptr));
     void* taskbar = nullptr;
     if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_ALL, IID_ITaskbarList3,
                                      &taskbar))) {

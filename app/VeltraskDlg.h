@@ -47,6 +47,10 @@ extern std::atomic<BOOL> g_bLookupAlbumInfo;
 extern std::atomic<BOOL> g_bLookupFromSettings;
 // Set at start; cleared once the start-up tip has been shown.
 extern std::atomic<BOOL> g_bTipPending;
+// Set once the exit sequence has begun; a second exit request returns at once.
+extern std::atomic<BOOL> g_bExiting;
+// TRUE when start-up initialised COM on the user-interface thread; the exit undoes it.
+extern BOOL g_bComInitialized;
 
 // Posted by the dialog to itself.
 constexpr UINT WM_FIRST_REFRESH = WM_USER + 110;  // end of start-up: the first refresh

@@ -1,0 +1,327 @@
+// The exit sequence in the real main window over a generated disc behind a Wine CD-ROM
+// letter. The sequence ends its process, so each exit runs in a child process (a death
+// test re-runs the test up to the exit there) and the parent looks at what it left:
+// the settings file, the log file, the disc's cache file.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "AlbumLookup.h"
+#include "EventLog.h"
+#include "FreeDBServer.h"
+#include "VeltraskApp.h"
+#include "VeltraskDlg.h"
+#include "engine/CDDrive.h"
+#include "engine/OutputNaming.h"
+#include "engine/Settings.h"
+#include "platform/tools/WineDrive.h"
+#include "resource.h"
+#include "tests/window/TestApp.h"
+
+namespace {
+
+// Parent and child share the letter and the scratch folder through the environment: the
+// child inherits it, and everything before the exit runs in both.
+constexpr wchar_t kLetterVar[] = L"CORVANE_EXIT_TEST_LETTER";
+constexpr wchar_t kScratchVar[] = L"CORVANE_EXIT_TEST_SCRATCH";
+
+std::wstring GetEnv(const wchar_t* name) {
+  const wchar_t* value = _wgetenv(name);
+  return value ? value : L"";
+}
+
+void SetEnv(const wchar_t* name, const std::wstring& value) {
+  _wputenv_s(name, value.c_str());
+  ::SetEnvironmentVariableW(name, value.empty() ? nullptr : value.c_str());
+}
+
+template <typename Done>
+bool PumpUntil(Done done, int ms = 20000) {
+  const DWORD end = ::GetTickCount() + ms;
+  while (!done()) {
+    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
+    PumpPending();
+    ::Sleep(5);
+  }
+  return true;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    fclose(f);
+  }
+  return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  FILE* f = _wfopen(path.c_str(), L"wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The UTF-16 text of a file written with a byte-order mark.
+std::wstring ReadUtf16(const std::wstring& path) {
+  const std::string bytes = ReadBytes(path);
+  std::wstring text;
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+    text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                 static_cast<unsigned char>(bytes[i + 1]) << 8);
+  return text;
+}
+
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(folder + L"\\" + name);
+      else
+        ::DeleteFileW((folder + L"\\" + name).c_str());
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(folder.c_str());
+}
+
+class TestDlg : public CVeltraskDlg {
+ public:
+  using CVeltraskDlg::OnExitApp;
+};
+
+// Where the child writes what its helper thread saw (ASCII texts; the parent reads it).
+void Note(const std::wstring& path, const std::wstring& text) {
+  if (FILE* f = _wfopen(path.c_str(), L"ab")) {
+    for (wchar_t c : text) fputc(static_cast<char>(c), f);
+    fclose(f);
+  }
+}
+
+class MainDlgExit : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::wstring inherited = GetEnv(kLetterVar);
+    if (!inherited.empty()) {
+      s_letter = inherited[0];
+      return;
+    }
+    s_letter = cdgrab::FindFreeDriveLetter(L"MLKJ");
+    if (s_letter && cdgrab::DefineWineCdDrive(s_letter, APP_EXIT_DISC) != 0) s_letter = 0;
+    if (s_letter) {
+      SetEnv(kLetterVar, std::wstring(1, s_letter));
+      s_owner = true;
+    }
+  }
+  static void TearDownTestSuite() {
+    if (s_owner) cdgrab::RemoveWineDrive(s_letter);
+    SetEnv(kLetterVar, L"");
+  }
+
+  void SetUp() override {
+    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
+    scratch = GetEnv(kScratchVar);
+    if (scratch.empty()) {
+      wchar_t temp[MAX_PATH];
+      ::GetTempPathW(MAX_PATH, temp);
+      // Process ids come round again: a folder an earlier run left is not taken over.
+      do {
+        scratch = std::wstring(temp) + L"corvane-exit-" + std::to_wstring(::GetCurrentProcessId()) +
+                  L"-" + std::to_wstring(++s_run);
+      } while (!::CreateDirectoryW(scratch.c_str(), nullptr));
+      SetEnv(kScratchVar, scratch);
+      s_ownsScratch = true;
+    }
+    cache = scratch + L"\\cache";
+
+    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
+    dlg.ShowWindow(SW_SHOW);
+    const CString letter = CString(s_letter) + L":";
+    bool listed = false;
+    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
+      if (g_driveLetters[i] != letter) continue;
+      DriveNum = static_cast<short>(i);
+      dlg.m_comboDrive.SetCurSel(i);
+      listed = true;
+    }
+    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
+    AlbumInfoSource = 2;
+    LoadAlbumInfo = FALSE;
+    SaveAlbumInfo = FALSE;
+    ASSERT_TRUE(PumpUntil([this] { return !g_bBusy && dlg.m_listTracks.GetItemCount() == 2; }))
+        << "the disc did not show";
+    ASSERT_TRUE(dlg.m_bAudioCD);
+    // What the exit writes goes to this test's own folder.
+    g_strSettingsFolder = scratch.c_str();
+    LocalCDDBDir = cache.c_str();
+  }
+
+  void TearDown() override {
+    PumpPending();
+    dlg.DestroyWindow();
+    if (s_ownsScratch) RemoveTree(scratch);
+    s_ownsScratch = false;
+    SetEnv(kScratchVar, L"");
+    SaveAlbumInfo = FALSE;
+  }
+
+  // An album as a lookup leaves it.
+  static void LookedUpRecord() {
+    g_cddbRecord.m_artist = L"Exit Artist";
+    g_cddbRecord.m_title = L"Exit Album";
+    g_cddbRecord.m_genre = L"Rock";
+    g_cddbRecord.m_year = 1999;
+    g_cddbRecord.m_discId = g_dwDiscId;
+    g_bPlaceholderRecord = FALSE;
+  }
+
+  std::wstring CacheFile() const {
+    wchar_t name[16];
+    swprintf(name, 16, L"%08x", static_cast<unsigned>(g_dwDiscId));
+    return cache + L"\\" + name + L".cddb";
+  }
+
+  static wchar_t s_letter;
+  static bool s_owner;
+  static int s_run;
+  static bool s_ownsScratch;
+  std::wstring scratch, cache;
+  TestDlg dlg;
+};
+wchar_t MainDlgExit::s_letter = 0;
+bool MainDlgExit::s_owner = false;
+int MainDlgExit::s_run = 0;
+bool MainDlgExit::s_ownsScratch = false;
+
+TEST_F(MainDlgExit, ExitWritesSettingsLogEndAndCacheAndEndsWithCodeOne) {
+  EXPECT_EXIT(
+      {
+        WriteLog = TRUE;
+        Volume = 37;
+        SaveAlbumInfo = TRUE;
+        LookedUpRecord();
+        AddLogLine(L"last line of the run", LOG_INFO);
+        dlg.OnExitApp();
+      },
+      ::testing::ExitedWithCode(1), "");
+
+  const std::wstring ini = scratch + L"\\Corvane.ini";
+  EXPECT_EQ(::GetPrivateProfileIntW(L"OUTPUT", L"Volume", -1, ini.c_str()), 37);
+  const std::wstring log = ReadUtf16(scratch + L"\\Corvane.log");
+  const std::wstring end = L"last line of the run\r\n\r\n\r\n\r\n\r\n\r\n";
+  ASSERT_GE(log.size(), end.size()) << "no log file";
+  EXPECT_EQ(log.substr(log.size() - end.size()), end);
+
+  CCDDBRecord empty;
+  g_cddbRecord = empty;
+  LocalCDDBDir = cache.c_str();
+  ASSERT_TRUE(LoadLocalCDDB()) << "no cache file " << testing::PrintToString(CacheFile());
+  EXPECT_EQ(g_cddbRecord.m_artist, L"Exit Artist");
+  EXPECT_EQ(g_cddbRecord.m_title, L"Exit Album");
+  EXPECT_EQ(g_cddbRecord.m_year, 1999);
+}
+
+// Without an audio disc, with saving off or with the placeholder record, the exit leaves
+// any cache file as it was.
+TEST_F(MainDlgExit, CacheFileIsLeftAloneUnlessAnAudioDiscHasARealRecordToSave) {
+  struct Case {
+    const char* name;
+    BOOL noDisc, audio, save, placeholder;
+  };
+  const Case cases[] = {
+      {"no disc", TRUE, FALSE, TRUE, FALSE},
+      {"data-only disc", FALSE, FALSE, TRUE, FALSE},
+      {"saving off", FALSE, TRUE, FALSE, FALSE},
+      {"placeholder record", FALSE, TRUE, TRUE, TRUE},
+  };
+  const std::string old = "an older cache file";
+  ASSERT_TRUE(CreateDirectoryPath(cache.c_str()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(CacheFile(), old);
+    EXPECT_EXIT(
+        {
+          LookedUpRecord();
+          g_bNoDisc = c.noDisc;
+          dlg.m_bAudioCD = c.audio;
+          SaveAlbumInfo = c.save;
+          g_bPlaceholderRecord = c.placeholder;
+          dlg.OnExitApp();
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(ReadBytes(CacheFile()), old);
+    EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini")) << "the settings are written all the same";
+  }
+}
+
+// A cache folder that cannot be made: the box, and a close request while it is open
+// does not start a second exit; the first one still ends the process.
+TEST_F(MainDlgExit, UnwritableCacheShowsTheBoxAndTheExitGoesOn) {
+  const std::wstring notes = scratch + L"\\notes.txt";
+  WriteBytes(scratch + L"\\blocker", "a file where the cache folder should be");
+  EXPECT_EXIT(
+      {
+        LocalCDDBDir = (scratch + L"\\blocker\\cache").c_str();
+        SaveAlbumInfo = TRUE;
+        LookedUpRecord();
+        std::thread driver([this, notes] {
+          HWND box = nullptr;
+          for (int i = 0; i < 1000 && !box; ++i) {
+            box = ::FindWindowW(L"#32770", L"File Error");
+            if (!box) ::Sleep(10);
+          }
+          if (!box) return;
+          wchar_t text[256] = L"";
+          ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+          Note(notes, std::wstring(L"box:") + text + L"\n");
+          ::SendMessageW(dlg.m_hWnd, WM_CLOSE, 0, 0);
+          Note(notes, L"close returned\n");
+          ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        driver.detach();
+        dlg.OnExitApp();
+      },
+      ::testing::ExitedWithCode(1), "");
+  const std::string seen = ReadBytes(notes);
+  std::wstring text(seen.begin(), seen.end());
+  EXPECT_NE(text.find(L"box:Fail to Save Local CDDB File!"), std::wstring::npos) << seen;
+  EXPECT_NE(text.find(L"close returned"), std::wstring::npos) << seen;
+  EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini"));
+}
+
+// While a refresh runs the exit (by command, close box or session end) does nothing;
+// once it has ended, Exit works.
+TEST_F(MainDlgExit, ExitIsRefusedWhileARefreshRunsAndWorksAfterIt) {
+  EXPECT_EXIT(
+      {
+        g_bBusy = TRUE;
+        dlg.OnExitApp();
+        dlg.SendMessage(WM_CLOSE);
+        const BOOL answer = static_cast<BOOL>(dlg.SendMessage(WM_QUERYENDSESSION, 0, 0));
+        // Each refusal that went wrong gets a bit of the child's exit code.
+        const int wrong = (!::IsWindow(dlg.m_hWnd) || !dlg.IsWindowVisible() ? 0x10 : 0) |
+                          (!answer ? 0x20 : 0) | (Exists(scratch + L"\\Corvane.ini") ? 0x40 : 0) |
+                          (g_bExiting ? 0x80 : 0);
+        g_bBusy = FALSE;
+        if (!wrong) dlg.OnExitApp();
+        ::ExitProcess(wrong | 3);  // refused wrongly above, or the exit returned
+      },
+      ::testing::ExitedWithCode(1), "");
+  EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini"));
+}
+
+}  // namespace
