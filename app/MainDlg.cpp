@@ -282,7 +282,7 @@ BOOL CVeltraskDlg::OnInitDialog() {
 }
 
 void CVeltraskDlg::InitFailed(BOOL firstRefresh) {
-  MessageBox(L"Fail to Initialize! ", nullptr, MB_OK | MB_ICONERROR);
+  AfxMessageBox(L"Fail to Initialize! ", MB_OK | MB_ICONERROR);
   AddLog(L"Fail to initialize!!", LOG_ERROR);
   if (firstRefresh) PostMessage(WM_FIRST_REFRESH);
 }
@@ -297,7 +297,7 @@ BOOL CVeltraskDlg::CreateBars() {
   if (!m_wndStatusBar.CreateEx(this, SBARS_SIZEGRIP | SBT_TOOLTIPS,
                                WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR) ||
       !m_wndStatusBar.SetIndicators(kIndicators, 3)) {
-    MessageBox(L"Failed to create status bar!");
+    AfxMessageBox(L"Failed to create status bar!");
     return FALSE;
   }
   m_wndStatusBar.SetPaneInfo(0, IDS_INDICATOR_EVENT, SBPS_STRETCH, 25);
@@ -308,7 +308,7 @@ BOOL CVeltraskDlg::CreateBars() {
   if (!m_wndToolBar.CreateEx(this, TBSTYLE_FLAT | TBSTYLE_TRANSPARENT | TBSTYLE_TOOLTIPS,
                              WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP | CBRS_TOOLTIPS,
                              CRect(0, 0, 0, 0), AFX_IDW_TOOLBAR)) {
-    MessageBox(L"Failed to create toolbar!");
+    AfxMessageBox(L"Failed to create toolbar!");
     return FALSE;
   }
   static const UINT kMainIcons[] = {IDI_TB_REFRESH,    IDI_TB_VIEWLOG,   IDI_TB_EDITCD,
@@ -348,7 +348,7 @@ BOOL CVeltraskDlg::CreateBars() {
   if (!m_wndPlayerBar.CreateEx(this, TBSTYLE_FLAT | TBSTYLE_TRANSPARENT | TBSTYLE_TOOLTIPS,
                                WS_CHILD | WS_VISIBLE | CBRS_ALIGN_TOP | CBRS_TOOLTIPS,
                                CRect(0, 0, 0, 0), AFX_IDW_TOOLBAR)) {
-    MessageBox(L"Failed to create player toolbar!");
+    AfxMessageBox(L"Failed to create player toolbar!");
     return FALSE;
   }
   static const UINT kPlayerIcons[] = {IDI_PLAYER_PREVIOUS, IDI_PLAYER_PLAY, IDI_PLAYER_PAUSE,
@@ -401,7 +401,7 @@ void CVeltraskDlg::SetUpFolders() {
   if (!::PathFileExistsW(LocalCDDBDir) && !CreateDirectoryPath(LocalCDDBDir)) {
     CString text;
     text.Format(L"Fail to create folder %s !!", LocalCDDBDir.GetString());
-    MessageBox(text);
+    AfxMessageBox(text);
   }
 
   srand(::GetTickCount());
@@ -440,8 +440,12 @@ void CVeltraskDlg::WriteLogBanner() {
   }
 }
 
+CDriveLetterSource* CVeltraskDlg::s_pDriveLetterSource = nullptr;
+
 void CVeltraskDlg::ListDrives() {
-  if (FindCDDriveLetters() == 0) throw DriveFailure{};
+  const int letters =
+      s_pDriveLetterSource ? FindCDDriveLetters(*s_pDriveLetterSource) : FindCDDriveLetters();
+  if (letters == 0) throw DriveFailure{};
   if (ListCDDrives() == 0) {
     AfxMessageBox(L"No driver initialized!");
     throw DriveFailure{};
@@ -498,7 +502,7 @@ void CVeltraskDlg::CheckAudioOutput() {
     }
     if (count <= 0 || outputs == 0) {
       g_bSoundAvailable = FALSE;
-      MessageBox(L"Warning: No Sound Device Found!", nullptr, MB_OK | MB_ICONERROR);
+      AfxMessageBox(L"Warning: No Sound Device Found!", MB_OK | MB_ICONERROR);
       AddLog(L"Warning: No sound device found!", LOG_WARNING);
     }
     PaStreamParameters output{};
@@ -509,14 +513,14 @@ void CVeltraskDlg::CheckAudioOutput() {
     if (output.device == paNoDevice ||
         Pa_IsFormatSupported(nullptr, &output, 44100.0) != paFormatIsSupported) {
       g_bSoundAvailable = FALSE;
-      MessageBox(L"Warning: Your Sound Card does NOT Support 16 Bit STEREO 44100Hz Output Mode!",
-                 nullptr, MB_OK | MB_ICONERROR);
+      AfxMessageBox(L"Warning: Your Sound Card does NOT Support 16 Bit STEREO 44100Hz Output Mode!",
+                    MB_OK | MB_ICONERROR);
       AddLog(L"Warning: Your sound card does NOT support 16 Bit STEREO 44100Hz output mode!",
              LOG_WARNING);
     }
   } catch (...) {
     Pa_Terminate();
-    MessageBox(L"Error on Initializing Sound Devices!", nullptr, MB_OK | MB_ICONERROR);
+    AfxMessageBox(L"Error on Initializing Sound Devices!", MB_OK | MB_ICONERROR);
     AddLog(L"Error on initializing sound devices!", LOG_ERROR);
     logStreamError();
   }
@@ -570,7 +574,7 @@ BOOL CVeltraskDlg::SelectStartDrive() {
     }
     started = TRUE;
   } else {
-    MessageBox(L"No CD Drive Found !");
+    AfxMessageBox(L"No CD Drive Found !");
     AddLog(L"No CD drive found !", LOG_WARNING);
   }
   DriveCount = static_cast<short>(found);

@@ -87,11 +87,11 @@ BOOL CVeltraskDlg::FindPreviousCheckedTrack(int row, BOOL testOnly) {
 BOOL CVeltraskDlg::SelectCurrentTrack() {
   const int row = m_listTracks.GetNextItem(-1, LVNI_SELECTED);
   if (row < 0) {
-    MessageBox(L"No Audio Track Selected!");
+    AfxMessageBox(L"No Audio Track Selected!");
     return FALSE;
   }
   if (IsDataRow(m_listTracks, row)) {
-    MessageBox(L"Not an Audio Track!", nullptr, MB_OK | MB_ICONERROR);
+    AfxMessageBox(L"Not an Audio Track!", MB_OK | MB_ICONERROR);
     return FALSE;
   }
   MakeCurrentTrack(row);
@@ -131,7 +131,7 @@ void CVeltraskDlg::OnTrackListClick(NMHDR*, LRESULT* pResult) {
   if (row < 0 || !(hit.flags & LVHT_ONITEMSTATEICON) || !IsDataRow(m_listTracks, row)) return;
   // The box itself stays clear: the item-changing veto refuses every check of a data row,
   // whether the list toggles it before or after this notification.
-  MessageBox(L"Warning: Only Audio Track can be Checked!", nullptr, MB_OK | MB_ICONWARNING);
+  AfxMessageBox(L"Warning: Only Audio Track can be Checked!", MB_OK | MB_ICONWARNING);
   AddLog(L"Warning: only audio track can be checked!", LOG_WARNING);
 }
 
@@ -245,11 +245,11 @@ void CVeltraskDlg::OnFormatDropDown() {
 void CVeltraskDlg::OnEditCDInfo() {
   if (g_bBusy) return;
   if (g_bNoDisc) {
-    MessageBox(L"No Disc Found!");
+    AfxMessageBox(L"No Disc Found!");
     return;
   }
   if (!m_bAudioCD) {
-    MessageBox(L"Not an Audio CD!");
+    AfxMessageBox(L"Not an Audio CD!");
     return;
   }
   // The album editor opens here once it exists.

@@ -53,6 +53,8 @@ CString CurrentDriveName() {
 
 }  // namespace
 
+BOOL IsRefreshRunning() { return g_refreshClaimed.load() || g_refreshPending.load(); }
+
 BOOL StartDiscWorker(short action) {
   short* parameter = new short(action);
   if (!AfxBeginThread(DiscWorkerThread, parameter, THREAD_PRIORITY_HIGHEST)) {

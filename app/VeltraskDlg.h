@@ -15,6 +15,7 @@
 
 #include <atomic>
 
+#include "engine/CDDrive.h"
 #include "engine/Playback.h"
 #include "engine/ProcessState.h"
 #include "engine/RingBuffer.h"
@@ -68,6 +69,9 @@ UINT DiscWorkerThread(LPVOID pParam);
 // Starts the disc worker with a fresh action code. FALSE when the thread did not start.
 BOOL StartDiscWorker(short action);
 
+// TRUE while a refresh runs or is waiting to run after the one that runs.
+BOOL IsRefreshRunning();
+
 // "A" + index of the lowest set bit among bits 0 to 25; the character after "Z" when none.
 TCHAR DriveLetterFromUnitMask(DWORD unitMask);
 
@@ -111,6 +115,9 @@ class CVeltraskDlg : public CResizeDlg, public CPlayback {
   void QueryRemoteCDDB();
   void SetDefaultRecord();
   void ClearQueryResults();
+
+  // Where start-up finds the CD-ROM letters; null: the system's. Tests set their own.
+  static CDriveLetterSource* s_pDriveLetterSource;
 
   // ---- Settings ----
   static BOOL LoadSettings();
