@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "AlbumLookup.h"
+#include "EventLog.h"
 #include "FreeDBServer.h"
 #include "engine/CDDrive.h"
 #include "engine/EngineLog.h"
@@ -43,6 +44,14 @@ void ForwardEngineLog(LPCTSTR text, int level) noexcept {
   }
 }
 
+// Every log line's status text goes to the event pane.
+void ShowLogStatus(const CString& statusText) noexcept {
+  try {
+    if (CVeltraskDlg* dlg = g_pMainDlg) dlg->SetStatusPane(1, statusText);
+  } catch (...) {
+  }
+}
+
 // The disc worker waits here until the choice among several matches is made.
 void AskForMatch() noexcept {
   if (CVeltraskDlg* dlg = g_pMainDlg) dlg->SendMessage(WM_CDDB_MULTIPLE);
@@ -71,6 +80,7 @@ CVeltraskDlg::~CVeltraskDlg() {
   // The exit sequence normally ends the process before this runs; a window that never
   // got that far (tests, a failed start) still releases what it made.
   if (g_pMainDlg == this) {
+    SetLogStatusHook(nullptr);
     SetLogSink(nullptr);
     SetDiscInfoLogSink(nullptr);
     g_pMainDlg = nullptr;
@@ -219,7 +229,14 @@ BOOL CVeltraskDlg::OnInitDialog() {
   SetUpFolders();
   WriteLogBanner();
 
+  {
+    // The first entry is the log window's alone: no number, no status text, no file line.
+    std::lock_guard<std::mutex> lock(g_logItemsLock);
+    g_logItems.Add(
+        new CLogItem(0, g_startTime.Format(L"%H:%M:%S"), L"Launching Corvane...", LOG_INFO));
+  }
   g_pMainDlg = this;
+  SetLogStatusHook(ShowLogStatus);
   SetLogSink(ForwardEngineLog);
   SetDiscInfoLogSink(ForwardEngineLog);
   SetMultipleMatchHandler(AskForMatch);

@@ -1,15 +1,13 @@
 // The event log as the main window reaches it.
+#include "EventLog.h"
 #include "VeltraskDlg.h"
+#include "resource.h"
 
-void CVeltraskDlg::AddLog(CString text, short /*kind*/) {
-  static std::atomic<int> number{0};
-  CVeltraskDlg* dlg = g_pMainDlg;
-  if (!dlg) return;
-  CString status;
-  status.Format(L"#%3d ", ++number);
-  dlg->SetStatusPane(1, status + CTime::GetCurrentTime().Format(L"%H:%M:%S") + L"  " + text);
+void CVeltraskDlg::AddLog(CString text, short kind) { AddLogLine(text, kind); }
+
+void CVeltraskDlg::OnViewLog() {
+  if (!::IsWindow(g_logDlg.m_hWnd) && !g_logDlg.Create(IDD_LOG, this)) return;
+  g_logDlg.ShowWindow(SW_SHOWNORMAL);
 }
-
-void CVeltraskDlg::OnViewLog() {}
 
 LRESULT CVeltraskDlg::OnPlayerText(WPARAM, LPARAM) { return 0; }

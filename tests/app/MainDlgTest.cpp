@@ -6,10 +6,13 @@
 
 #include <dbt.h>
 
+#include <algorithm>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "AlbumLookup.h"
+#include "EventLog.h"
 #include "FreeDBServer.h"
 #include "VeltraskApp.h"
 #include "VeltraskDlg.h"
@@ -80,6 +83,26 @@ std::vector<std::wstring> Column(const CListCtrl& list, int column) {
   return texts;
 }
 
+using LogLine = std::pair<short, std::wstring>;
+
+// The event log's lines from index first on.
+std::vector<LogLine> LogFrom(INT_PTR first) {
+  std::lock_guard<std::mutex> lock(g_logItemsLock);
+  std::vector<LogLine> lines;
+  for (INT_PTR i = first; i < g_logItems.GetSize(); ++i)
+    lines.emplace_back(g_logItems[i]->m_nKind, g_logItems[i]->m_strDescription.GetString());
+  return lines;
+}
+
+INT_PTR LogSize() {
+  std::lock_guard<std::mutex> lock(g_logItemsLock);
+  return g_logItems.GetSize();
+}
+
+int CountLines(const std::vector<LogLine>& lines, const LogLine& line) {
+  return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
 // The dialog the tests drive; its helpers reach the protected handlers.
 class TestDlg : public CVeltraskDlg {
  public:
@@ -107,6 +130,7 @@ class MainDlgTest : public ::testing::Test {
     SetAudioDisc(3);
     CVeltraskDlg::s_pDriveLetterSource = &letters;
     cache = TempFolder(L"cache");
+    logStart = LogSize();
     ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
     dlg.ShowWindow(SW_SHOW);
     UseTestSettings();
@@ -167,6 +191,7 @@ class MainDlgTest : public ::testing::Test {
   FakeCDLibrary lib;
   OneLetter letters;
   CString cache;
+  INT_PTR logStart = 0;
   TestDlg dlg;
 };
 
@@ -190,6 +215,24 @@ TEST_F(MainDlgTest, StartUpListsTheDriveAndRefreshesItAfterwards) {
   EXPECT_TRUE(::GetPropW(dlg.m_hWnd, AfxGetApp()->m_pszAppName));
   EXPECT_TRUE(g_pSectorBlock);
   EXPECT_TRUE(dlg.m_pRipRingA && dlg.m_pRipRingB);
+
+  const std::vector<LogLine> lines = LogFrom(logStart);
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], LogLine(LOG_INFO, L"Launching Corvane..."));
+  {
+    std::lock_guard<std::mutex> lock(g_logItemsLock);
+    EXPECT_EQ(g_logItems[logStart]->m_nNumber, 0);
+  }
+  EXPECT_EQ(lines[1], LogLine(LOG_INFO, L"Initializing main dialog..."));
+  // The first refresh starts after start-up has finished.
+  const auto at = [&lines](const wchar_t* text) {
+    return std::find(lines.begin(), lines.end(), LogLine(LOG_INFO, text)) - lines.begin();
+  };
+  EXPECT_LT(at(L"Find drive \"R:  CORVANE TEST DRIVE 1.0  \""), at(L"Initialization finished."));
+  EXPECT_LT(at(L"Initialization finished."),
+            at(L"Set drive R:  CORVANE TEST DRIVE 1.0   as current."));
+  EXPECT_LT(at(L"Set drive R:  CORVANE TEST DRIVE 1.0   as current."), at(L"Refreshing CD..."));
+  EXPECT_LT(at(L"Refreshing CD..."), static_cast<ptrdiff_t>(lines.size()));
 }
 
 TEST_F(MainDlgTest, FirstRefreshWaitsForTheEndOfStartUp) {
@@ -294,7 +337,12 @@ TEST_F(MainDlgTest, DiscStatesInTheListAndTheDiscPane) {
     lib.tocResult = c.tocResult;
     lib.SetToc(1, {0}, 300, c.dataTracks);
     lib.tocResult = c.tocResult;
+    const INT_PTR from = LogSize();
     Refresh();
+    const std::vector<LogLine> lines = LogFrom(from);
+    EXPECT_EQ(CountLines(lines, {LOG_INFO, L"Refreshing CD..."}), 1);
+    // No disc: the list stays empty without being refilled.
+    EXPECT_EQ(CountLines(lines, {LOG_INFO, L"Refreshing track list view..."}), c.rows);
     EXPECT_EQ(List().GetItemCount(), c.rows);
     EXPECT_EQ(Pane(1), c.pane);
     EXPECT_FALSE(g_bBusy);
@@ -355,7 +403,9 @@ TEST_F(MainDlgTest, DestinationsFollowTheStyleAndTheFormat) {
 }
 
 TEST_F(MainDlgTest, CacheMissGivesThePlaceholder) {
+  const INT_PTR from = LogSize();
   Refresh();
+  EXPECT_EQ(CountLines(LogFrom(from), {LOG_WARNING, L"Fail to load local CDDB"}), 1);
   EXPECT_EQ(Column(List(), 1), (std::vector<std::wstring>{L"Track01", L"Track02", L"Track03"}));
   EXPECT_TRUE(g_bPlaceholderRecord);
   CString artist;
@@ -417,6 +467,8 @@ TEST_F(MainDlgTest, ClickOnADataTrackBoxWarnsAndLeavesItClear) {
   PumpPending();
   ASSERT_EQ(g_testApp.m_boxes.size(), 1u);
   EXPECT_EQ(g_testApp.m_boxes[0], L"Warning: Only Audio Track can be Checked!");
+  const std::vector<LogLine> lines = LogFrom(logStart);
+  EXPECT_EQ(CountLines(lines, {LOG_WARNING, L"Warning: only audio track can be checked!"}), 1);
   EXPECT_FALSE(List().GetCheck(10));
 }
 
@@ -553,9 +605,13 @@ TEST_F(MainDlgTest, UnreachableLookupRetriesOnceWithThePlaceholderAndLooksUpNext
   AlbumInfoSource = 1;
   server.Script({CddbTestServer::Reply{{"HTTP/1.0 500 Internal Server Error\r\n\r\n"}}});
   lib.tocReads = 0;
+  const INT_PTR from = LogSize();
   Refresh();
   // The failed refresh and its one retry.
   EXPECT_EQ(lib.tocReads, 2);
+  const std::vector<LogLine> lines = LogFrom(from);
+  EXPECT_EQ(CountLines(lines, {LOG_WARNING, L"Error on refresh disc info!"}), 1);
+  EXPECT_EQ(CountLines(lines, {LOG_INFO, L"Refreshing CD..."}), 2);
   EXPECT_EQ(server.Requests().size(), 1u);
   EXPECT_EQ(Column(List(), 1), (std::vector<std::wstring>{L"Track01", L"Track02", L"Track03"}));
   EXPECT_TRUE(g_bPlaceholderRecord);
