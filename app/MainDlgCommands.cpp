@@ -87,11 +87,11 @@ BOOL CVeltraskDlg::FindPreviousCheckedTrack(int row, BOOL testOnly) {
 BOOL CVeltraskDlg::SelectCurrentTrack() {
   const int row = m_listTracks.GetNextItem(-1, LVNI_SELECTED);
   if (row < 0) {
-    AfxMessageBox(L"No Audio Track Selected!");
+    MessageBox(L"No Audio Track Selected!");
     return FALSE;
   }
   if (IsDataRow(m_listTracks, row)) {
-    AfxMessageBox(L"Not an Audio Track!", MB_OK | MB_ICONERROR);
+    MessageBox(L"Not an Audio Track!", nullptr, MB_OK | MB_ICONERROR);
     return FALSE;
   }
   MakeCurrentTrack(row);

@@ -7,8 +7,10 @@
 #include <dbt.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AlbumLookup.h"
@@ -102,6 +104,42 @@ INT_PTR LogSize() {
 int CountLines(const std::vector<LogLine>& lines, const LogLine& line) {
   return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }
+
+// Answers every message box captioned with the application's name on a thread of its own
+// (the test's thread runs the box's loop) and keeps their texts.
+class BoxAnswerer {
+ public:
+  BoxAnswerer()
+      : m_thread([this] {
+          while (!m_stop) {
+            HWND box = ::FindWindowW(L"#32770", AfxGetApp()->m_pszAppName);
+            if (box && ::IsWindowVisible(box)) {
+              wchar_t text[256] = L"";
+              ::GetDlgItemTextW(box, 0xFFFF, text, 256);
+              {
+                std::lock_guard<std::mutex> lock(m_lock);
+                m_texts.push_back(text);
+              }
+              ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+            ::Sleep(10);
+          }
+        }) {}
+  ~BoxAnswerer() {
+    m_stop = true;
+    m_thread.join();
+  }
+  std::vector<std::wstring> Texts() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_texts;
+  }
+
+ private:
+  std::atomic<bool> m_stop{false};
+  std::mutex m_lock;
+  std::vector<std::wstring> m_texts;
+  std::thread m_thread;
+};
 
 // The dialog the tests drive; its helpers reach the protected handlers.
 class TestDlg : public CVeltraskDlg {
@@ -489,15 +527,17 @@ TEST_F(MainDlgTest, CheckedTrackSearchAndCurrentTrack) {
   EXPECT_EQ(dlg.m_nCurrentTrack, 3);
   EXPECT_FALSE(dlg.FindPreviousCheckedTrack(3, TRUE));
 
+  BoxAnswerer boxes;
   List().SetItemState(10, LVIS_SELECTED, LVIS_SELECTED);
   EXPECT_FALSE(dlg.SelectCurrentTrack());
   List().SetItemState(10, 0, LVIS_SELECTED);
   EXPECT_FALSE(dlg.SelectCurrentTrack());
+  EXPECT_EQ(dlg.m_nCurrentTrack, 3);
   List().SetItemState(5, LVIS_SELECTED, LVIS_SELECTED);
   EXPECT_TRUE(dlg.SelectCurrentTrack());
   EXPECT_EQ(dlg.m_nCurrentTrack, 5);
-  EXPECT_EQ(g_testApp.m_boxes,
-            (std::vector<CString>{L"Not an Audio Track!", L"No Audio Track Selected!"}));
+  EXPECT_EQ(boxes.Texts(),
+            (std::vector<std::wstring>{L"Not an Audio Track!", L"No Audio Track Selected!"}));
 }
 
 // ---- busy state, drives and media notifications ---------------------------------------
