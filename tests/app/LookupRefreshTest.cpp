@@ -282,6 +282,26 @@ TEST_F(LookupRefresh, MissOrDamagedCacheGoesToTheServerAndSaves) {
   ::DeleteFileW(LocalCDDBPath(g_dwDiscId ^ 1));
 }
 
+TEST_F(LookupRefresh, DamagedCacheWithLocalOnlyShowsThePlaceholder) {
+  {
+    CFile damaged(CachePath(), CFile::modeCreate | CFile::modeWrite);
+    const BYTE bytes[] = {9, 0, 0};
+    damaged.Write(bytes, sizeof(bytes));
+  }
+  g_cddbRecord.m_artist = L"left from before";
+  AlbumInfoSource = 2;
+  const size_t before = Requests();
+
+  Refresh();
+  EXPECT_EQ(Placeholder(), ShownTitles());
+  EXPECT_TRUE(g_bPlaceholderRecord);
+  CString artist;
+  artist.Format(L"Unknown Artist %08x", g_dwDiscId);
+  EXPECT_EQ(artist, g_cddbRecord.m_artist);
+  EXPECT_EQ(before, Requests());
+  EXPECT_EQ(1, CountLines(L"Local CDDB file " + std::wstring(CachePath()) + L" is damaged"));
+}
+
 TEST_F(LookupRefresh, ThreeMatchesAreReadAndOneIsChosen) {
   CString id;
   id.Format(L"%08x", g_dwDiscId);
