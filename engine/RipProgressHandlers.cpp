@@ -92,6 +92,14 @@ LRESULT CRippingProgress::OnRipStatus(WPARAM wParam, LPARAM lParam) {
   if (!text) return 1;
   if (wParam == 0) {
     SetDlgItemText(IDC_RIP_STATUS, *text);
+    // Every track starts unpaused (the encoder clears the flag just before this line): a
+    // button still offering "Resume" would now pause the job instead.
+    CString button;
+    GetDlgItemText(IDC_RIP_PAUSE, button);
+    if (m_bRunning.load(std::memory_order_acquire) && !m_bPaused.load() && button == L"Resume") {
+      SetDlgItemText(IDC_RIP_PAUSE, L"Pause");
+      SetTaskbarState(TBPF_NORMAL);
+    }
   } else if (wParam == 2) {
     SetWindowText(*text);
   }

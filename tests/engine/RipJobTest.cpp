@@ -532,6 +532,37 @@ TEST_F(RipJob, CancelMidTrackLeavesAValidPartialFileAndNoThreads) {
   EXPECT_FALSE(std::filesystem::exists(folder + L"\\02-Two.wav"));
 }
 
+// Pause pressed before the first track starts: the track starts unpaused, and the button
+// says so.
+TEST_F(RipJob, ATrackStartsUnpausedAndTheButtonFollows) {
+  LoadDisc("main");
+  UseOutputFolder(RIP_TEST_OUT, "pause-early");
+  HoldReadsFrom(100);  // the job keeps running until the steps are done
+  std::wstring before, after;
+  BOOL pausedAfter = TRUE;
+  const RipRun run =
+      RunRipJob(JobForRows({0, 1, 2}),
+                {ClickWhileRunning(IDC_RIP_PAUSE),
+                 [&](CRippingProgress& j) {
+                   before = WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_PAUSE));
+                   return true;
+                 },
+                 [](CRippingProgress& j) {
+                   return !WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_STATUS)).empty();
+                 },
+                 [&](CRippingProgress& j) {
+                   after = WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_PAUSE));
+                   pausedAfter = j.m_bPaused.load();
+                   return true;
+                 },
+                 ReleaseReads(), WaitUntilStopped(), Click(IDCANCEL)});
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(before, L"Resume");
+  EXPECT_FALSE(pausedAfter);
+  EXPECT_EQ(after, L"Pause");
+  EXPECT_TRUE(run.Logged(L"Finished copying!"));
+}
+
 // Answering No resumes the job as it was, and it runs to its end.
 TEST_F(RipJob, AnsweringNoToCancelGoesOn) {
   LoadDisc("main");
