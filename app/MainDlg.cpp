@@ -311,7 +311,9 @@ LRESULT CVeltraskDlg::OnFirstRefresh(WPARAM, LPARAM) {
 
 BOOL CVeltraskDlg::CreateBars() {
   static const UINT kIndicators[] = {IDS_INDICATOR_EVENT, IDS_INDICATOR_DISC, IDS_INDICATOR_FORMAT};
-  if (!m_wndStatusBar.CreateEx(this, SBARS_SIZEGRIP | SBT_TOOLTIPS,
+  // Sized and placed by the size handler: 25 pixels across the bottom.
+  if (!m_wndStatusBar.CreateEx(this,
+                               SBARS_SIZEGRIP | SBT_TOOLTIPS | CCS_NORESIZE | CCS_NOPARENTALIGN,
                                WS_CHILD | WS_VISIBLE | CBRS_BOTTOM, AFX_IDW_STATUS_BAR) ||
       !m_wndStatusBar.SetIndicators(kIndicators, 3)) {
     AfxMessageBox(L"Failed to create status bar!");

@@ -717,6 +717,43 @@ TEST_F(MainDlgTest, FormatSummaryTextsAndButtonImage) {
   EXPECT_EQ(Column(List(), 6)[0].substr(Column(List(), 6)[0].size() - 4), L".ogg");
 }
 
+TEST_F(MainDlgTest, FormatChangeDuringARefreshLeavesTheDestinationsToIt) {
+  dlg.EnableControls(FALSE);  // a refresh runs: it redoes the destinations at its end
+  dlg.OnFormatWav();
+  EXPECT_EQ(Pane(2).Left(7), L"  WAV: ");
+  EXPECT_EQ(Column(List(), 6)[0].substr(Column(List(), 6)[0].size() - 4), L".mp3");
+  dlg.EnableControls(TRUE);
+  dlg.OnFormatWav();
+  EXPECT_EQ(Column(List(), 6)[0].substr(Column(List(), 6)[0].size() - 4), L".wav");
+}
+
+TEST_F(MainDlgTest, SizeKeepsTheStatusBarAtTheBottomWithItsThreeParts) {
+  dlg.SetWindowPos(nullptr, 0, 0, 1170, 640, SWP_NOZORDER);
+  PumpPending();
+  CRect client, bar;
+  dlg.GetClientRect(&client);
+  dlg.m_wndStatusBar.GetWindowRect(&bar);
+  dlg.ScreenToClient(&bar);
+  EXPECT_EQ(bar.bottom, client.bottom);
+  EXPECT_EQ(bar.Height(), 25);
+  EXPECT_EQ(bar.Width(), client.Width());
+  int parts[3] = {};
+  ASSERT_EQ(dlg.m_wndStatusBar.SendMessage(SB_GETPARTS, 3, reinterpret_cast<LPARAM>(parts)), 3);
+  CRect inside;
+  dlg.m_wndStatusBar.GetClientRect(&inside);
+  EXPECT_EQ(parts[0], static_cast<int>(0.35 * inside.Width()));
+  EXPECT_EQ(parts[1], static_cast<int>(0.65 * inside.Width()));
+  EXPECT_EQ(parts[2], -1);
+  // The track list follows the window.
+  CRect list;
+  List().GetWindowRect(&list);
+  const int before = list.Width();
+  dlg.SetWindowPos(nullptr, 0, 0, 1250, 640, SWP_NOZORDER);
+  PumpPending();
+  List().GetWindowRect(&list);
+  EXPECT_EQ(list.Width(), before + 80);
+}
+
 TEST_F(MainDlgTest, FormatItemsShowTheCurrentFormat) {
   CMenu menu;
   ASSERT_TRUE(menu.LoadMenu(IDR_FORMAT_MENU));
