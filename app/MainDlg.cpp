@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "AlbumLookup.h"
+#include "EditCD.h"
 #include "EventLog.h"
 #include "FreeDBServer.h"
 #include "engine/CDDrive.h"
@@ -242,6 +243,7 @@ BOOL CVeltraskDlg::OnInitDialog() {
   SetMultipleMatchHandler(AskForMatch);
   AddLog(L"Initializing main dialog...", LOG_INFO);
   AddDefaultFreeDBServer();
+  if (g_genres.IsEmpty()) FillGenreTable();
 
   try {
     ListDrives();

@@ -4,6 +4,7 @@
 #include "VeltraskDlg.h"
 
 #include <shellapi.h>
+#include "EditCD.h"
 #include "engine/CDDrive.h"
 #include "engine/EngineLog.h"
 #include "engine/Settings.h"
@@ -252,7 +253,8 @@ void CVeltraskDlg::OnEditCDInfo() {
     AfxMessageBox(L"Not an Audio CD!");
     return;
   }
-  // The album editor opens here once it exists.
+  CEditCD dlg(this);
+  dlg.DoModal();
 }
 
 void CVeltraskDlg::OnOptions() {

@@ -1,0 +1,38 @@
+// The Edit CD Info dialog: the album-level fields of the current disc record, and the
+// genre names its genre box offers.
+#pragma once
+
+#include "framework/core/Collections.h"
+#include "uikit/ComboBoxExt.h"
+#include "uikit/ResizeDlg.h"
+#include "uikit/WindowPlacement.h"
+
+// The ID3v1 genre names, index = genre id (0 to 147).
+extern CStringArray g_genres;
+// Appends the names in id order; called once by the main window's start-up.
+void FillGenreTable();
+
+// Edits g_cddbRecord in place: OK applies and closes, Save to Local applies and writes
+// the disc's cache file and stays open, Cancel closes without applying.
+class CEditCD : public CResizeDlg {
+ public:
+  explicit CEditCD(CWnd* pParent = nullptr);
+
+  WindowPlacementStore placement;
+  CComboBoxExt m_comboGenre;
+  int m_nYear;  // bound to the year box, validated to 1..2100
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+
+  void OnOk();
+  void OnSaveToLocal();
+  void OnVariousArtists();
+  void OnDestroy();
+  DECLARE_MESSAGE_MAP()
+
+  // Moves the dialog's fields into g_cddbRecord. FALSE when the data exchange failed
+  // (the framework has shown why): nothing is applied then.
+  BOOL ApplyEdits();
+};

@@ -1,0 +1,262 @@
+// The Edit CD Info dialog run modally over the current disc record: what it shows, what
+// OK and Save to Local apply, what a bad year stops, and the genre names.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "AlbumLookup.h"
+#include "EditCD.h"
+#include "engine/CDDrive.h"
+#include "engine/OutputNaming.h"
+#include "engine/Settings.h"
+#include "resource.h"
+#include "tests/window/TestApp.h"
+
+namespace {
+
+constexpr UINT kRunScript = WM_APP + 41;
+
+// Runs the test's script once the modal loop is up, on the dialog's own thread.
+class ScriptedEditCD : public CEditCD {
+ public:
+  std::function<void(ScriptedEditCD&)> script;
+
+  CString Text(int id) {
+    CString text;
+    GetDlgItemText(id, text);
+    return text;
+  }
+  void SetText(int id, const wchar_t* text) { SetDlgItemText(id, text); }
+  bool Enabled(int id) { return ::IsWindowEnabled(::GetDlgItem(m_hWnd, id)) != FALSE; }
+  void Click(int id) {
+    SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                reinterpret_cast<LPARAM>(::GetDlgItem(m_hWnd, id)));
+  }
+  void ClickCheck(int id) {
+    CheckDlgButton(id, IsDlgButtonChecked(id) ? BST_UNCHECKED : BST_CHECKED);
+    Click(id);
+  }
+
+ protected:
+  BOOL OnInitDialog() override {
+    const BOOL result = CEditCD::OnInitDialog();
+    ::PostMessageW(m_hWnd, kRunScript, 0, 0);
+    return result;
+  }
+  LRESULT OnRunScript(WPARAM, LPARAM) {
+    if (script) script(*this);
+    return 0;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ScriptedEditCD, CEditCD)
+ON_MESSAGE(kRunScript, OnRunScript)
+END_MESSAGE_MAP()
+
+std::wstring TempFolder(const wchar_t* name) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + name + std::to_wstring(::GetCurrentProcessId());
+}
+
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class EditCDTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (g_genres.IsEmpty()) FillGenreTable();
+  }
+  void SetUp() override {
+    g_cddbRecord = CCDDBRecord();
+    g_cddbRecord.m_title = L"Old Album";
+    g_cddbRecord.m_artist = L"Old Artist";
+    g_cddbRecord.m_genre = L"Rock";
+    g_cddbRecord.m_year = 1987;
+    g_bPlaceholderRecord = TRUE;
+    g_testApp.m_boxes.clear();
+  }
+
+  INT_PTR Run(std::function<void(ScriptedEditCD&)> script) {
+    ScriptedEditCD dlg;
+    dlg.script = std::move(script);
+    return dlg.DoModal();
+  }
+};
+
+TEST_F(EditCDTest, GenreTableHoldsTheId3v1NamesByIdWithOurSpellings) {
+  ASSERT_EQ(g_genres.GetSize(), 148);
+  struct Case {
+    int id;
+    const wchar_t* name;
+  };
+  const Case cases[] = {
+      {0, L"Blues"},        {17, L"Rock"},      {30, L"Fusion"},     {40, L"Alternative Rock"},
+      {67, L"Psychedelic"}, {79, L"Hard Rock"}, {80, L"Folk"},       {81, L"Folk/Rock"},
+      {84, L"Fusion"},      {85, L"Bebob"},     {90, L"Avantgarde"}, {100, L"Humour"},
+      {123, L"A Cappella"}, {132, L"BritPop"},  {146, L"Jpop"},      {147, L"Synthpop"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(g_genres[c.id], c.name) << "id " << c.id;
+}
+
+TEST_F(EditCDTest, OpensWithTheRecordAndEveryGenreSorted) {
+  Run([](ScriptedEditCD& dlg) {
+    CString caption;
+    dlg.GetWindowText(caption);
+    EXPECT_EQ(caption, L"Edit CD Info");
+    EXPECT_EQ(dlg.Text(IDC_EDITCD_ALBUM), L"Old Album");
+    EXPECT_EQ(dlg.Text(IDC_EDITCD_ARTIST), L"Old Artist");
+    EXPECT_EQ(dlg.Text(IDC_EDITCD_GENRE), L"Rock");
+    EXPECT_EQ(dlg.Text(IDC_EDITCD_YEAR), L"1987");
+    EXPECT_FALSE(dlg.IsDlgButtonChecked(IDC_EDITCD_VARIOUS));
+    EXPECT_TRUE(dlg.Enabled(IDC_EDITCD_ARTIST));
+    // 148 names, two of them the same text; the box shows them sorted.
+    ASSERT_EQ(dlg.m_comboGenre.GetCount(), 148);
+    CString first, last;
+    dlg.m_comboGenre.GetLBText(0, first);
+    dlg.m_comboGenre.GetLBText(147, last);
+    EXPECT_EQ(first, L"A Cappella");
+    EXPECT_EQ(last, L"Vocal");
+    dlg.EndDialog(IDCANCEL);
+  });
+}
+
+// Only the exact text checks the box; "various artists" is an ordinary artist.
+TEST_F(EditCDTest, VariousArtistsIsRecognisedOnlyAsTyped) {
+  struct Case {
+    const wchar_t* artist;
+    bool checked;
+  };
+  for (const Case& c : {Case{L"Various Artists", true}, Case{L"various artists", false},
+                        Case{L"Various Artists ", false}}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.artist)));
+    g_cddbRecord.m_artist = c.artist;
+    Run([&c](ScriptedEditCD& dlg) {
+      EXPECT_EQ(dlg.IsDlgButtonChecked(IDC_EDITCD_VARIOUS) == BST_CHECKED, c.checked);
+      EXPECT_EQ(dlg.Enabled(IDC_EDITCD_ARTIST), !c.checked);
+      EXPECT_EQ(dlg.Text(IDC_EDITCD_ARTIST), c.artist);
+      dlg.EndDialog(IDCANCEL);
+    });
+  }
+}
+
+TEST_F(EditCDTest, OkAppliesEveryFieldAndClearsThePlaceholderFlag) {
+  const INT_PTR result = Run([](ScriptedEditCD& dlg) {
+    dlg.SetText(IDC_EDITCD_ALBUM, L"New Album");
+    dlg.SetText(IDC_EDITCD_ARTIST, L"New Artist");
+    dlg.SetText(IDC_EDITCD_GENRE, L"Chiptune Polka");  // not in the list: kept as typed
+    dlg.SetText(IDC_EDITCD_YEAR, L"2004");
+    dlg.Click(IDC_EDITCD_OK);
+  });
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(g_cddbRecord.m_title, L"New Album");
+  EXPECT_EQ(g_cddbRecord.m_artist, L"New Artist");
+  EXPECT_EQ(g_cddbRecord.m_genre, L"Chiptune Polka");
+  EXPECT_EQ(g_cddbRecord.m_year, 2004);
+  EXPECT_FALSE(g_bPlaceholderRecord);
+  EXPECT_TRUE(g_testApp.m_boxes.empty());
+}
+
+// Checking sets and locks the artist; unchecking unlocks it and keeps the text.
+TEST_F(EditCDTest, VariousArtistsSwitch) {
+  Run([](ScriptedEditCD& dlg) {
+    dlg.ClickCheck(IDC_EDITCD_VARIOUS);
+    EXPECT_FALSE(dlg.Enabled(IDC_EDITCD_ARTIST));
+    EXPECT_EQ(dlg.Text(IDC_EDITCD_ARTIST), L"Various Artists");
+    dlg.ClickCheck(IDC_EDITCD_VARIOUS);
+    EXPECT_TRUE(dlg.Enabled(IDC_EDITCD_ARTIST));
+    EXPECT_EQ(dlg.Text(IDC_EDITCD_ARTIST), L"Various Artists");
+    dlg.SetText(IDC_EDITCD_ARTIST, L"Someone");
+    dlg.ClickCheck(IDC_EDITCD_VARIOUS);
+    dlg.Click(IDC_EDITCD_OK);
+  });
+  EXPECT_EQ(g_cddbRecord.m_artist, L"Various Artists");
+}
+
+// A year the exchange refuses: its message, nothing applied, the dialog stays open for
+// both buttons.
+TEST_F(EditCDTest, ABadYearStopsOkAndSaveWithTheFrameworksMessage) {
+  struct Case {
+    const wchar_t* year;
+    const wchar_t* message;
+  };
+  const Case cases[] = {
+      {L"0", L"Enter an integer between 1 and 2100."},
+      {L"2101", L"Enter an integer between 1 and 2100."},
+      {L"", L"Please enter an integer."},
+  };
+  const std::wstring folder = TempFolder(L"corvane-editcd-bad-");
+  LocalCDDBDir = folder.c_str();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.year)));
+    for (int button : {IDC_EDITCD_OK, IDC_EDITCD_SAVE}) {
+      g_testApp.m_boxes.clear();
+      const INT_PTR result = Run([&c, button](ScriptedEditCD& dlg) {
+        dlg.SetText(IDC_EDITCD_ALBUM, L"Not Applied");
+        dlg.SetText(IDC_EDITCD_YEAR, c.year);
+        dlg.Click(button);
+        EXPECT_TRUE(dlg.IsWindowVisible()) << "the dialog closed";
+        dlg.EndDialog(IDCANCEL);
+      });
+      EXPECT_EQ(result, IDCANCEL);
+      ASSERT_EQ(g_testApp.m_boxes.size(), 1u);
+      EXPECT_EQ(g_testApp.m_boxes[0], c.message);
+      EXPECT_EQ(g_cddbRecord.m_title, L"Old Album");
+      EXPECT_TRUE(g_bPlaceholderRecord);
+    }
+  }
+  EXPECT_FALSE(Exists(folder)) << "a refused save wrote the cache";
+}
+
+// Save to Local writes the cache file under missing folders and stays open; Cancel then
+// keeps the edits in the record and the file on disk.
+TEST_F(EditCDTest, SaveToLocalWritesTheCacheFileAndCancelKeepsTheEdits) {
+  const std::wstring folder = TempFolder(L"corvane-editcd-save-") + L"\\deeper\\cache";
+  LocalCDDBDir = folder.c_str();
+  g_dwDiscId = 0x00ab12;  // written with eight hex digits
+  const std::wstring file = folder + L"\\0000ab12.cddb";
+  ::DeleteFileW(file.c_str());  // process ids come round again
+  const INT_PTR result = Run([](ScriptedEditCD& dlg) {
+    dlg.SetText(IDC_EDITCD_ALBUM, L"Saved Album");
+    dlg.SetText(IDC_EDITCD_YEAR, L"1975");
+    dlg.Click(IDC_EDITCD_SAVE);
+    EXPECT_TRUE(dlg.IsWindowVisible()) << "Save to Local closed the dialog";
+    dlg.SetText(IDC_EDITCD_ALBUM, L"Cancelled Album");
+    dlg.EndDialog(IDCANCEL);
+  });
+  EXPECT_EQ(result, IDCANCEL);
+  ASSERT_EQ(g_testApp.m_boxes.size(), 1u);
+  EXPECT_EQ(g_testApp.m_boxes[0], L"Local CDDB File Saved.");
+  EXPECT_EQ(g_cddbRecord.m_title, L"Saved Album");
+  EXPECT_FALSE(g_bPlaceholderRecord);
+
+  ASSERT_TRUE(Exists(file));
+  g_cddbRecord = CCDDBRecord();
+  ASSERT_TRUE(LoadLocalCDDB());
+  EXPECT_EQ(g_cddbRecord.m_title, L"Saved Album");
+  EXPECT_EQ(g_cddbRecord.m_year, 1975);
+  EXPECT_EQ(g_cddbRecord.m_artist, L"Old Artist");
+  ::DeleteFileW(file.c_str());
+}
+
+// A cache folder that cannot be made: no box, the record keeps the edits, the dialog
+// stays open.
+TEST_F(EditCDTest, SaveToLocalThatCannotWriteKeepsTheEditsWithoutABox) {
+  const std::wstring blocker = TempFolder(L"corvane-editcd-blocker-");
+  if (FILE* f = _wfopen(blocker.c_str(), L"wb")) fclose(f);
+  LocalCDDBDir = (blocker + L"\\cache").c_str();
+  Run([](ScriptedEditCD& dlg) {
+    dlg.SetText(IDC_EDITCD_ALBUM, L"Kept Album");
+    dlg.Click(IDC_EDITCD_SAVE);
+    EXPECT_TRUE(dlg.IsWindowVisible());
+    dlg.EndDialog(IDCANCEL);
+  });
+  EXPECT_TRUE(g_testApp.m_boxes.empty());
+  EXPECT_EQ(g_cddbRecord.m_title, L"Kept Album");
+  ::DeleteFileW(blocker.c_str());
+}
+
+}  // namespace
