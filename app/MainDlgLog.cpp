@@ -9,5 +9,3 @@ void CVeltraskDlg::OnViewLog() {
   if (!::IsWindow(g_logDlg.m_hWnd) && !g_logDlg.Create(IDD_LOG, this)) return;
   g_logDlg.ShowWindow(SW_SHOWNORMAL);
 }
-
-LRESULT CVeltraskDlg::OnPlayerText(WPARAM, LPARAM) { return 0; }
