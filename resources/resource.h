@@ -110,6 +110,42 @@
 #define IDC_EDITCD_SAVE 1162     // applies the edits and writes the cache file
 #define IDC_EDITCD_GENRE 1258    // genre, editable sorted drop-down with type-ahead
 
+// ---- Options sheet pages (property pages, captions from the templates) --------
+#define IDD_OPTIONS_FREEDB 132   // "FreeDB", sheet page 0
+#define IDD_OPTIONS_OUTPUT 106   // "Output", sheet page 1
+#define IDD_OPTIONS_ENCODER 432  // "Encoder", sheet page 2
+
+// FreeDB page
+#define IDC_FREEDB_SOURCE_GROUP 1076  // "FreeDB Source"
+#define IDC_FREEDB_BOTH 1025          // first radio of the source group (source 0)
+#define IDC_FREEDB_REMOTE 1026        // source 1
+#define IDC_FREEDB_LOCAL 1027         // source 2
+#define IDC_FREEDB_SAVE 1028
+#define IDC_FREEDB_LOAD 1041  // enables the source radios
+#define IDC_FREEDB_FOLDER 1042
+#define IDC_FREEDB_BROWSE 1043
+
+// Output page
+#define IDC_OUTPUT_FOLDER 1057
+#define IDC_OUTPUT_BROWSE 1058
+#define IDC_OUTPUT_STYLE 1059
+#define IDC_OUTPUT_METADATA 1061
+#define IDC_OUTPUT_PREVIEW 1062
+#define IDC_OUTPUT_WRITE_LOG 1063
+#define IDC_OUTPUT_PLAYLIST 1066
+#define IDC_OUTPUT_RESET 1129
+#define IDC_OUTPUT_DELIMITER 1130  // at most 3 characters
+
+// Encoder page: one format list and three parameter lists with their labels
+#define IDC_ENCODER_FORMAT 1056
+#define IDC_ENCODER_LABEL1 1075
+#define IDC_ENCODER_LABEL2 1076
+#define IDC_ENCODER_LABEL3 1077
+#define IDC_ENCODER_LIST1 1079
+#define IDC_ENCODER_LIST2 1080
+#define IDC_ENCODER_LIST3 1081
+#define IDC_ENCODER_NOTE 1253  // MP3 only
+
 // ---- Commands -----------------------------------------------------------------
 #define IDM_ABOUTBOX 16  // system-menu About item (only when IDS_ABOUTBOX exists)
 
