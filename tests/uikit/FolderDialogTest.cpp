@@ -1,0 +1,254 @@
+// The folder picker: how the browser's callback reaches the handlers, the root, and live
+// browsers ended with OK or Cancel on a preselected folder, a virtual item and nothing.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/win/WinApp.h"
+#include "uikit/FolderDialog.h"
+
+namespace {
+
+struct Init {
+  Init() {
+    AfxWinInit(::GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOWNORMAL);
+    ::OleInitialize(nullptr);  // the new dialog style needs OLE
+  }
+} g_init;
+
+// A window that records the browser messages sent to it.
+struct Recorder {
+  struct Sent {
+    UINT message;
+    WPARAM wParam;
+    std::wstring text;
+  };
+  static std::vector<Sent>& Log() {
+    static std::vector<Sent> log;
+    return log;
+  }
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == BFFM_SETSELECTIONW || message == BFFM_SETSTATUSTEXTW)
+      Log().push_back({message, wParam, reinterpret_cast<LPCWSTR>(lParam)});
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  Recorder() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FolderDialogTestRecorder";
+    ::RegisterClassW(&wc);
+    hwnd = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           wc.hInstance, nullptr);
+    Log().clear();
+  }
+  ~Recorder() { ::DestroyWindow(hwnd); }
+  HWND hwnd;
+};
+
+// Records which handler ran and the browser window it saw; can end a live browser.
+class CProbeDialog : public CFolderDialog {
+ public:
+  using CFolderDialog::CFolderDialog;
+  using CFolderDialog::m_browseInfo;
+
+  static inline HWND s_browser = nullptr;
+  static inline int s_answer = 0;
+  // Pressed from a timer, as a user would, once the browser shows.
+  static void CALLBACK Press(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    ::SendMessageW(::GetDlgItem(s_browser, s_answer), BM_CLICK, 0, 0);
+  }
+
+  std::wstring calls;
+  HWND seen = nullptr;
+  HWND afterSelect = nullptr;
+  int answer = 0;     // a button to press once the browser is ready (IDOK, IDCANCEL)
+  int validate = -1;  // when set, OnBadFolderName answers this instead of the default
+  PIDLIST_ABSOLUTE selectItem = nullptr;  // selected by item instead of by path
+
+ protected:
+  void OnBrowserReady() override {
+    calls += L"R";
+    seen = GetBrowserWindow();
+    CFolderDialog::OnBrowserReady();  // the selection calls back at once
+    afterSelect = GetBrowserWindow();
+    if (selectItem)
+      ::SendMessageW(GetBrowserWindow(), BFFM_SETSELECTIONW, FALSE,
+                     reinterpret_cast<LPARAM>(selectItem));
+    if (answer) {
+      s_browser = seen;
+      s_answer = answer;
+      ::SetTimer(nullptr, 0, 300, &Press);
+    }
+  }
+  void OnBrowserSelection(PCIDLIST_ABSOLUTE item) override {
+    calls += L"S";
+    seen = GetBrowserWindow();
+    CFolderDialog::OnBrowserSelection(item);
+  }
+  int OnBadFolderName(LPCWSTR text) override {
+    calls += L"V:";
+    calls += text;
+    seen = GetBrowserWindow();
+    return validate >= 0 ? validate : CFolderDialog::OnBadFolderName(text);
+  }
+  void OnBrowserSite(IUnknown*) override {
+    calls += L"I";
+    seen = GetBrowserWindow();
+  }
+};
+
+CString TempFolder(LPCWSTR name) {
+  WCHAR temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  CString path = CString(temp) + name;
+  ::CreateDirectoryW(path, nullptr);
+  return path;
+}
+
+TEST(FolderDialogCallback, EachBrowserMessageReachesItsHandlerWithTheWindowSetOnlyMeanwhile) {
+  Recorder recorder;
+  struct Case {
+    UINT message;
+    LPARAM lParam;
+    const wchar_t* calls;
+    int result;
+  };
+  const wchar_t bad[] = L"no such folder";
+  const Case cases[] = {
+      {BFFM_INITIALIZED, 0, L"R", 0},
+      {BFFM_SELCHANGED, 0, L"S", 0},
+      {BFFM_VALIDATEFAILEDW, reinterpret_cast<LPARAM>(bad), L"V:no such folder", 1},
+      {BFFM_IUNKNOWN, 0, L"I", 0},
+      {3, 0, L"", 0},  // BFFM_VALIDATEFAILEDA and the rest: ignored
+      {99, 0, L"", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    CProbeDialog dialog(L"Title");
+    const int result = CFolderDialog::BrowserCallback(recorder.hwnd, c.message, c.lParam,
+                                                      reinterpret_cast<LPARAM>(&dialog));
+    EXPECT_EQ(dialog.calls, c.calls);
+    EXPECT_EQ(result, c.result);
+    if (*c.calls) {
+      EXPECT_EQ(dialog.seen, recorder.hwnd);
+    }
+    EXPECT_EQ(dialog.GetBrowserWindow(), nullptr);
+  }
+  // A handler's own answer to a bad name goes back to the browser.
+  CProbeDialog accepting(L"Title");
+  accepting.validate = 0;
+  EXPECT_EQ(CFolderDialog::BrowserCallback(recorder.hwnd, BFFM_VALIDATEFAILEDW,
+                                           reinterpret_cast<LPARAM>(bad),
+                                           reinterpret_cast<LPARAM>(&accepting)),
+            0);
+}
+
+TEST(FolderDialogCallback, ReadySelectsTheStartFolderAndTheStatusFollowsOnlyWithItsFlag) {
+  Recorder recorder;
+  const CString folder = TempFolder(L"corvane-folder-ready");
+  PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(folder);
+  ASSERT_NE(item, nullptr);
+
+  CFolderDialog plain(L"Title", folder, nullptr, BIF_RETURNONLYFSDIRS);
+  CFolderDialog::BrowserCallback(recorder.hwnd, BFFM_INITIALIZED, 0,
+                                 reinterpret_cast<LPARAM>(&plain));
+  CFolderDialog::BrowserCallback(recorder.hwnd, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(item),
+                                 reinterpret_cast<LPARAM>(&plain));
+  ASSERT_EQ(Recorder::Log().size(), 1u);  // no status without BIF_STATUSTEXT
+  EXPECT_EQ(Recorder::Log()[0].message, static_cast<UINT>(BFFM_SETSELECTIONW));
+  EXPECT_EQ(Recorder::Log()[0].wParam, static_cast<WPARAM>(TRUE));
+  EXPECT_EQ(Recorder::Log()[0].text, folder.GetString());
+
+  Recorder::Log().clear();
+  CFolderDialog status(L"Title", nullptr, nullptr, BIF_STATUSTEXT);
+  CFolderDialog::BrowserCallback(recorder.hwnd, BFFM_INITIALIZED, 0,
+                                 reinterpret_cast<LPARAM>(&status));  // nothing to select
+  CFolderDialog::BrowserCallback(recorder.hwnd, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(item),
+                                 reinterpret_cast<LPARAM>(&status));
+  PIDLIST_ABSOLUTE drives = nullptr;
+  ASSERT_EQ(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives), S_OK);
+  CFolderDialog::BrowserCallback(recorder.hwnd, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(drives),
+                                 reinterpret_cast<LPARAM>(&status));  // no path: no status
+  ASSERT_EQ(Recorder::Log().size(), 1u);
+  EXPECT_EQ(Recorder::Log()[0].message, static_cast<UINT>(BFFM_SETSTATUSTEXTW));
+  EXPECT_EQ(Recorder::Log()[0].text, folder.GetString());
+  ::CoTaskMemFree(drives);
+  ::ILFree(item);
+}
+
+TEST(FolderDialogSetUp, TheRootIsReplacedOnlyByAFolderTheShellKnows) {
+  CProbeDialog dialog(L"Title", nullptr, nullptr, 0x51);
+  EXPECT_EQ(dialog.m_browseInfo.ulFlags, 0x51u);
+  EXPECT_STREQ(dialog.m_browseInfo.lpszTitle, L"Title");
+  EXPECT_EQ(dialog.m_browseInfo.pidlRoot, nullptr);
+  const CString folder = TempFolder(L"corvane-folder-root");
+  ASSERT_TRUE(dialog.SetBrowseRoot(folder));
+  PCIDLIST_ABSOLUTE root = dialog.m_browseInfo.pidlRoot;
+  ASSERT_NE(root, nullptr);
+  WCHAR path[MAX_PATH]{};
+  ASSERT_TRUE(::SHGetPathFromIDListW(root, path));
+  EXPECT_EQ(CString(path).CompareNoCase(folder), 0);
+
+  EXPECT_FALSE(dialog.SetBrowseRoot(L"Q:\\corvane\\no such folder\\"));
+  EXPECT_EQ(dialog.m_browseInfo.pidlRoot, root);
+  EXPECT_TRUE(dialog.SetBrowseRoot(nullptr));
+  EXPECT_EQ(dialog.m_browseInfo.pidlRoot, nullptr);
+
+  // A start folder longer than the buffer is cut, not written past it.
+  std::wstring longPath(1000, L'x');
+  CProbeDialog cut(L"Title", longPath.c_str());
+  cut.SetInitialSelection(longPath.c_str());
+}
+
+// Live browsers under the owner window of a real dialog-less top-level window.
+class FolderDialogLive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    owner = ::CreateWindowW(L"STATIC", L"Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
+                            nullptr, nullptr, nullptr, nullptr);
+    ownerWnd.Attach(owner);
+  }
+  void TearDown() override {
+    ownerWnd.Detach();
+    ::DestroyWindow(owner);
+  }
+  HWND owner = nullptr;
+  CWnd ownerWnd;
+};
+
+TEST_F(FolderDialogLive, OkReturnsThePreselectedFolderAndCancelKeepsIt) {
+  const CString folder = TempFolder(L"corvane-folder-live");
+  CProbeDialog dialog(L"Pick a folder", L"", &ownerWnd, 0x51);
+  dialog.SetBrowseRoot(nullptr);
+  dialog.SetInitialSelection(folder);
+  dialog.answer = IDOK;
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  EXPECT_EQ(dialog.GetChosenPath().CompareNoCase(folder), 0) << dialog.GetChosenPath().GetString();
+  EXPECT_NE(dialog.calls.find(L"R"), std::wstring::npos);
+  EXPECT_NE(dialog.seen, nullptr);
+  EXPECT_EQ(dialog.afterSelect, dialog.seen);  // a nested selection call keeps the window
+  EXPECT_TRUE(::IsWindowEnabled(owner));       // the owner is back once the browser is gone
+
+  dialog.SetInitialSelection(L"C:\\");
+  dialog.answer = IDCANCEL;
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  EXPECT_EQ(dialog.GetChosenPath().CompareNoCase(folder), 0);
+}
+
+TEST_F(FolderDialogLive, AnItemWithoutAFileSystemPathGivesMinusOneAndKeepsThePath) {
+  PIDLIST_ABSOLUTE drives = nullptr;
+  ASSERT_EQ(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives), S_OK);
+  CProbeDialog dialog(L"Pick anything", nullptr, &ownerWnd, 0);
+  dialog.selectItem = drives;
+  dialog.answer = IDOK;
+  EXPECT_EQ(dialog.DoModal(), -1);
+  EXPECT_TRUE(dialog.GetChosenPath().IsEmpty());
+  ::CoTaskMemFree(drives);
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+#include "uikit/FolderDialog.h"
+
+#include <cwchar>
+
+namespace {
+
+// Paths longer than the buffers are cut, never written past them.
+void CopyPath(WCHAR (&to)[MAX_PATH], LPCWSTR from) { ::lstrcpynW(to, from ? from : L"", MAX_PATH); }
+
+}  // namespace
+
+CFolderDialog::CFolderDialog(LPCWSTR title, LPCWSTR startFolder, CWnd* parent, UINT flags)
+    : CCommonDialog(parent), m_title(title ? title : L"") {
+  m_browseInfo.hwndOwner = parent ? parent->GetSafeHwnd() : nullptr;
+  m_browseInfo.pidlRoot = nullptr;
+  m_browseInfo.pszDisplayName = new WCHAR[MAX_PATH]();
+  m_browseInfo.lpszTitle = m_title;
+  m_browseInfo.ulFlags = flags;
+  m_browseInfo.lpfn = &BrowserCallback;
+  m_browseInfo.lParam = reinterpret_cast<LPARAM>(this);
+  m_browseInfo.iImage = 0;
+  if (startFolder) CopyPath(m_selectFolder, startFolder);
+}
+
+CFolderDialog::~CFolderDialog() {
+  delete[] m_browseInfo.pszDisplayName;
+  if (m_browseInfo.pidlRoot) ::CoTaskMemFree(const_cast<LPITEMIDLIST>(m_browseInfo.pidlRoot));
+  m_browseInfo = {};
+}
+
+void CFolderDialog::SetInitialSelection(LPCWSTR path) { CopyPath(m_selectFolder, path); }
+
+BOOL CFolderDialog::SetBrowseRoot(LPCWSTR path) {
+  if (!path) {
+    if (m_browseInfo.pidlRoot) ::CoTaskMemFree(const_cast<LPITEMIDLIST>(m_browseInfo.pidlRoot));
+    m_browseInfo.pidlRoot = nullptr;
+    return TRUE;
+  }
+  IShellFolder* desktop = nullptr;
+  if (FAILED(::SHGetDesktopFolder(&desktop)) || !desktop) return FALSE;
+  // ParseDisplayName wants a writable string.
+  CString name(path);
+  LPITEMIDLIST pidl = nullptr;
+  const HRESULT hr =
+      desktop->ParseDisplayName(nullptr, nullptr, name.GetBuffer(), nullptr, &pidl, nullptr);
+  name.ReleaseBuffer();
+  desktop->Release();
+  if (FAILED(hr) || !pidl) return FALSE;
+  if (m_browseInfo.pidlRoot) ::CoTaskMemFree(const_cast<LPITEMIDLIST>(m_browseInfo.pidlRoot));
+  m_browseInfo.pidlRoot = pidl;
+  return TRUE;
+}
+
+INT_PTR CFolderDialog::DoModal() {
+  m_browseInfo.hwndOwner = PreModal();
+  // The shell writes the display name into this buffer; a fresh one per run.
+  m_browseInfo.pszDisplayName[0] = L'\0';
+  LPITEMIDLIST pidl = ::SHBrowseForFolderW(&m_browseInfo);
+  if (!pidl) {
+    PostModal();
+    return IDCANCEL;
+  }
+  // Into a scratch buffer first: an item without a file-system path leaves the last
+  // chosen path as it was.
+  WCHAR path[MAX_PATH]{};
+  const BOOL ok = ::SHGetPathFromIDListW(pidl, path);
+  ::CoTaskMemFree(pidl);
+  if (ok) CopyPath(m_folderPath, path);
+  PostModal();
+  return ok ? IDOK : -1;
+}
+
+int CALLBACK CFolderDialog::BrowserCallback(HWND hwnd, UINT message, LPARAM lParam,
+                                            LPARAM object) noexcept {
+  auto* dialog = reinterpret_cast<CFolderDialog*>(object);
+  if (!dialog) return 0;
+  int result = 0;
+  // Selecting from a handler makes the browser call back at once (a selection change
+  // inside the ready call): the inner call must leave the window to the outer one.
+  const HWND outer = dialog->m_hBrowserWindow;
+  dialog->m_hBrowserWindow = hwnd;
+  try {
+    switch (message) {
+      case BFFM_INITIALIZED:
+        dialog->OnBrowserReady();
+        break;
+      case BFFM_SELCHANGED:
+        dialog->OnBrowserSelection(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam));
+        break;
+      case BFFM_VALIDATEFAILEDW:
+        result = dialog->OnBadFolderName(reinterpret_cast<LPCWSTR>(lParam));
+        break;
+      case BFFM_IUNKNOWN:
+        dialog->OnBrowserSite(reinterpret_cast<IUnknown*>(lParam));
+        break;
+      default:
+        break;
+    }
+  } catch (CException* e) {
+    e->Delete();
+  } catch (...) {
+  }
+  dialog->m_hBrowserWindow = outer;
+  return result;
+}
+
+void CFolderDialog::OnBrowserReady() {
+  if (m_selectFolder[0]) SelectInBrowser(m_selectFolder);
+}
+
+void CFolderDialog::OnBrowserSelection(PCIDLIST_ABSOLUTE item) {
+  if (!(m_browseInfo.ulFlags & BIF_STATUSTEXT) || !item) return;
+  WCHAR path[MAX_PATH]{};
+  if (::SHGetPathFromIDListW(item, path)) SetBrowserStatus(path);
+}
+
+int CFolderDialog::OnBadFolderName(LPCWSTR) {
+  ::MessageBeep(MB_ICONHAND);
+  return 1;
+}
+
+void CFolderDialog::OnBrowserSite(IUnknown*) {}
+
+void CFolderDialog::SelectInBrowser(LPCWSTR path) {
+  if (m_hBrowserWindow)
+    ::SendMessageW(m_hBrowserWindow, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path));
+}
+
+void CFolderDialog::SetBrowserStatus(LPCWSTR text) {
+  if (m_hBrowserWindow)
+    ::SendMessageW(m_hBrowserWindow, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(text));
+}
