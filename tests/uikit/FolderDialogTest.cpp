@@ -57,8 +57,15 @@ class CProbeDialog : public CFolderDialog {
 
   static inline HWND s_browser = nullptr;
   static inline int s_answer = 0;
-  // Pressed from a timer, as a user would, once the browser shows.
+  static inline std::wstring s_selected;  // path of the browser's last selection
+  static inline std::wstring s_awaited;   // pressed once this is selected (or after a while)
+  static inline int s_ticks = 0;
+  // Pressed from a timer, as a user would, once the browser shows what it should: a busy
+  // machine may fill the browser's tree late.
   static void CALLBACK Press(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!s_awaited.empty() && _wcsicmp(s_selected.c_str(), s_awaited.c_str()) != 0 &&
+        ++s_ticks < 50)
+      return;
     ::KillTimer(nullptr, id);
     ::SendMessageW(::GetDlgItem(s_browser, s_answer), BM_CLICK, 0, 0);
   }
@@ -82,12 +89,15 @@ class CProbeDialog : public CFolderDialog {
     if (answer) {
       s_browser = seen;
       s_answer = answer;
-      ::SetTimer(nullptr, 0, 300, &Press);
+      s_ticks = 0;
+      ::SetTimer(nullptr, 0, 200, &Press);
     }
   }
   void OnBrowserSelection(PCIDLIST_ABSOLUTE item) override {
     calls += L"S";
     seen = GetBrowserWindow();
+    WCHAR path[MAX_PATH]{};
+    s_selected = item && ::SHGetPathFromIDListW(item, path) ? path : L"";
     CFolderDialog::OnBrowserSelection(item);
   }
   int OnBadFolderName(LPCWSTR text) override {
@@ -227,7 +237,9 @@ TEST_F(FolderDialogLive, OkReturnsThePreselectedFolderAndCancelKeepsIt) {
   dialog.SetBrowseRoot(nullptr);
   dialog.SetInitialSelection(folder);
   dialog.answer = IDOK;
+  CProbeDialog::s_awaited = folder.GetString();
   EXPECT_EQ(dialog.DoModal(), IDOK);
+  CProbeDialog::s_awaited.clear();
   EXPECT_EQ(dialog.GetChosenPath().CompareNoCase(folder), 0) << dialog.GetChosenPath().GetString();
   EXPECT_NE(dialog.calls.find(L"R"), std::wstring::npos);
   EXPECT_NE(dialog.seen, nullptr);
