@@ -112,10 +112,11 @@ class CProbeDialog : public CFolderDialog {
   }
 };
 
-CString TempFolder(LPCWSTR name) {
-  WCHAR temp[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, temp);
-  CString path = CString(temp) + name;
+// A folder of the test's own, away from the temporary folder: other tests create and
+// delete entries there at the same time, and the browser's tree then fails to reach it.
+CString TestFolder(LPCWSTR name) {
+  ::CreateDirectoryW(L"C:\\corvane-folder-test", nullptr);
+  CString path = CString(L"C:\\corvane-folder-test\\") + name;
   ::CreateDirectoryW(path, nullptr);
   return path;
 }
@@ -160,7 +161,7 @@ TEST(FolderDialogCallback, EachBrowserMessageReachesItsHandlerWithTheWindowSetOn
 
 TEST(FolderDialogCallback, ReadySelectsTheStartFolderAndTheStatusFollowsOnlyWithItsFlag) {
   Recorder recorder;
-  const CString folder = TempFolder(L"corvane-folder-ready");
+  const CString folder = TestFolder(L"corvane-folder-ready");
   PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(folder);
   ASSERT_NE(item, nullptr);
 
@@ -196,7 +197,7 @@ TEST(FolderDialogSetUp, TheRootIsReplacedOnlyByAFolderTheShellKnows) {
   EXPECT_EQ(dialog.m_browseInfo.ulFlags, 0x51u);
   EXPECT_STREQ(dialog.m_browseInfo.lpszTitle, L"Title");
   EXPECT_EQ(dialog.m_browseInfo.pidlRoot, nullptr);
-  const CString folder = TempFolder(L"corvane-folder-root");
+  const CString folder = TestFolder(L"corvane-folder-root");
   ASSERT_TRUE(dialog.SetBrowseRoot(folder));
   PCIDLIST_ABSOLUTE root = dialog.m_browseInfo.pidlRoot;
   ASSERT_NE(root, nullptr);
@@ -232,7 +233,7 @@ class FolderDialogLive : public ::testing::Test {
 };
 
 TEST_F(FolderDialogLive, OkReturnsThePreselectedFolderAndCancelKeepsIt) {
-  const CString folder = TempFolder(L"corvane-folder-live");
+  const CString folder = TestFolder(L"corvane-folder-live");
   CProbeDialog dialog(L"Pick a folder", L"", &ownerWnd, 0x51);
   dialog.SetBrowseRoot(nullptr);
   dialog.SetInitialSelection(folder);
