@@ -17,6 +17,7 @@
 #include "engine/CDDrive.h"
 #include "engine/OutputNaming.h"
 #include "engine/Settings.h"
+#include "framework/win/WinApp.h"
 #include "platform/tools/WineDrive.h"
 #include "resource.h"
 #include "tests/window/TestApp.h"
@@ -100,8 +101,48 @@ void RemoveTree(const std::wstring& folder) {
 
 class TestDlg : public CVeltraskDlg {
  public:
+  using CVeltraskDlg::OnEditCDInfo;
   using CVeltraskDlg::OnExitApp;
 };
+
+struct OwnWindowSearch {
+  const wchar_t* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchOwnWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<OwnWindowSearch*>(param);
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(hwnd, &process);
+  wchar_t text[256] = L"";
+  ::GetWindowTextW(hwnd, text, 256);
+  if (process == ::GetCurrentProcessId() && wcscmp(text, search->caption) == 0 &&
+      ::IsWindowVisible(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A visible top-level window of this process with the caption, waited for; other test
+// programs may show the same caption at the same time.
+HWND WaitForOwnWindow(const wchar_t* caption) {
+  for (int i = 0; i < 1000; ++i) {
+    OwnWindowSearch search{caption, nullptr};
+    ::EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    ::Sleep(10);
+  }
+  return nullptr;
+}
+
+// The last line of the event log and its kind.
+std::pair<CString, short> LastLogLine() {
+  std::lock_guard<std::mutex> lock(g_logItemsLock);
+  if (g_logItems.IsEmpty()) return {CString(), -1};
+  const CLogItem* item = g_logItems[g_logItems.GetSize() - 1];
+  return {item->m_strDescription, item->m_nKind};
+}
 
 // Where the child writes what its helper thread saw (ASCII texts; the parent reads it).
 void Note(const std::wstring& path, const std::wstring& text) {
@@ -322,6 +363,68 @@ TEST_F(MainDlgExit, ExitIsRefusedWhileARefreshRunsAndWorksAfterIt) {
       },
       ::testing::ExitedWithCode(1), "");
   EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini"));
+}
+
+// The Edit CD Info command over the disc: the dialog edits the disc's record, and an
+// exit afterwards writes the edit to the cache file.
+TEST_F(MainDlgExit, EditCDInfoEditsTheRecordThatTheExitWrites) {
+  EXPECT_EXIT(
+      {
+        LookedUpRecord();
+        g_bPlaceholderRecord = TRUE;
+        SaveAlbumInfo = TRUE;
+        std::thread driver([] {
+          if (HWND edit = WaitForOwnWindow(L"Edit CD Info")) {
+            ::SetDlgItemTextW(edit, IDC_EDITCD_ALBUM, L"Edited Album");
+            ::PostMessageW(edit, WM_COMMAND, MAKEWPARAM(IDC_EDITCD_OK, BN_CLICKED), 0);
+          }
+        });
+        dlg.OnEditCDInfo();
+        driver.join();
+        // OK made the record a real one, so the exit writes it.
+        dlg.OnExitApp();
+      },
+      ::testing::ExitedWithCode(1), "");
+  g_cddbRecord = CCDDBRecord();
+  LocalCDDBDir = cache.c_str();
+  ASSERT_TRUE(LoadLocalCDDB());
+  EXPECT_EQ(g_cddbRecord.m_title, L"Edited Album");
+  EXPECT_EQ(g_cddbRecord.m_artist, L"Exit Artist");
+}
+
+// Save to Local reports to the event log: information when written, a warning (and no
+// box) when the file cannot be written.
+TEST_F(MainDlgExit, EditCDSaveToLocalReportsToTheEventLog) {
+  struct Case {
+    const char* name;
+    bool writable;
+    const wchar_t* line;
+    short kind;
+    size_t boxes;
+  };
+  const Case cases[] = {
+      {"not writable", false, L"Fail to save local CDDB file!", LOG_WARNING, 0},
+      {"written", true, L"Local CDDB file saved.", LOG_INFO, 1},
+  };
+  WriteBytes(scratch + L"\\blocker", "a file where the cache folder should be");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LocalCDDBDir = c.writable ? cache.c_str() : (scratch + L"\\blocker\\cache").c_str();
+    g_testApp.m_boxes.clear();
+    std::thread driver([] {
+      if (HWND edit = WaitForOwnWindow(L"Edit CD Info")) {
+        ::SetDlgItemTextW(edit, IDC_EDITCD_YEAR, L"2001");
+        ::SendMessageW(edit, WM_COMMAND, MAKEWPARAM(IDC_EDITCD_SAVE, BN_CLICKED), 0);
+        ::PostMessageW(edit, WM_COMMAND, IDCANCEL, 0);
+      }
+    });
+    dlg.OnEditCDInfo();
+    driver.join();
+    EXPECT_EQ(LastLogLine(), std::make_pair(CString(c.line), c.kind));
+    EXPECT_EQ(g_testApp.m_boxes.size(), c.boxes);
+    EXPECT_EQ(Exists(CacheFile()), c.writable);
+    EXPECT_EQ(g_cddbRecord.m_year, 2001);
+  }
 }
 
 }  // namespace
