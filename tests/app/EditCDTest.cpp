@@ -2,6 +2,7 @@
 // OK and Save to Local apply, what a bad year stops, and the genre names.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -257,6 +258,35 @@ TEST_F(EditCDTest, SaveToLocalThatCannotWriteKeepsTheEditsWithoutABox) {
   EXPECT_TRUE(g_testApp.m_boxes.empty());
   EXPECT_EQ(g_cddbRecord.m_title, L"Kept Album");
   ::DeleteFileW(blocker.c_str());
+}
+
+// Holds the dialog on screen when asked (CORVANE_SHOT_PAUSE=seconds), for a screenshot
+// from outside: first as opened, then with a genre being typed.
+TEST_F(EditCDTest, ScreenshotPause) {
+  const char* pause = std::getenv("CORVANE_SHOT_PAUSE");
+  if (!pause) GTEST_SKIP() << "set CORVANE_SHOT_PAUSE to hold the dialog for screenshots";
+  const DWORD ms = static_cast<DWORD>(std::atoi(pause)) * 1000;
+  auto hold = [ms] {
+    const DWORD end = ::GetTickCount() + ms;
+    while (::GetTickCount() < end) {
+      PumpPending();
+      ::Sleep(20);
+    }
+  };
+  g_cddbRecord.m_artist = L"Various Artists";
+  Run([&hold](ScriptedEditCD& dlg) {
+    dlg.SetWindowPos(nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    hold();
+    HWND edit = ::GetWindow(dlg.m_comboGenre.m_hWnd, GW_CHILD);
+    ::SetFocus(edit);
+    dlg.m_comboGenre.SetEditSel(0, -1);
+    for (const wchar_t* c = L"Pro"; *c; ++c) {
+      MSG msg{edit, WM_KEYDOWN, static_cast<WPARAM>(towupper(*c)), 0};
+      if (!CWnd::WalkPreTranslateTree(dlg.m_hWnd, &msg)) ::SendMessageW(edit, WM_CHAR, *c, 0);
+    }
+    hold();
+    dlg.EndDialog(IDCANCEL);
+  });
 }
 
 }  // namespace
