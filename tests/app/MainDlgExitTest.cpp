@@ -103,6 +103,7 @@ class TestDlg : public CVeltraskDlg {
  public:
   using CVeltraskDlg::OnEditCDInfo;
   using CVeltraskDlg::OnExitApp;
+  using CVeltraskDlg::OnPlay;
 };
 
 struct OwnWindowSearch {
@@ -425,6 +426,19 @@ TEST_F(MainDlgExit, EditCDSaveToLocalReportsToTheEventLog) {
     EXPECT_EQ(Exists(CacheFile()), c.writable);
     EXPECT_EQ(g_cddbRecord.m_year, 2001);
   }
+}
+
+// Exit while a track plays: playback stops before the drive and the read block go.
+TEST_F(MainDlgExit, ExitWhilePlayingStopsPlaybackFirst) {
+  EXPECT_EXIT(
+      {
+        for (int row = 0; row < 2; ++row) dlg.m_listTracks.SetCheck(row, TRUE);
+        dlg.OnPlay();
+        if (!dlg.m_bPlaying) ::ExitProcess(4);  // nothing to stop: the test would show nothing
+        dlg.OnExitApp();
+      },
+      ::testing::ExitedWithCode(1), "");
+  EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini"));
 }
 
 }  // namespace
