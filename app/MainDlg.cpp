@@ -565,7 +565,7 @@ void CVeltraskDlg::SetUpTrackList() {
   if (g_bVistaOrLater) {
     m_listTracks.SetExtendedStyle(LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP | LVS_EX_FULLROWSELECT |
                                   LVS_EX_CHECKBOXES);
-    SetExplorerTheme(m_listTracks.m_hWnd, L"Explorer", nullptr, nullptr);
+    SetExplorerTheme(m_listTracks.m_hWnd, L"ListView", L"Explorer", nullptr);
     for (int column : {0, 2, 3, 4, 5}) {
       LVCOLUMNW info{};
       info.mask = LVCF_FMT;
