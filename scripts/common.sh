@@ -53,8 +53,9 @@ ensure_build() {
 }
 
 # Wine in the build tree's own prefix, with a private HOME whose ALSA default
-# device is a file over a null sink: playback then runs at real-time pace and
-# what was played lands in $HOME/played.raw.
+# device is a file over a null sink: PortAudio finds an output (under Wine's driver it
+# runs faster than real time, so tests never rely on pace) and what was played lands
+# in $HOME/played.raw.
 wine_env() {
   export WINEPREFIX=$build/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   export CORVANE_HOME=$build/home
