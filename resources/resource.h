@@ -31,7 +31,11 @@
 #define IDI_PLAYER_NEXT 171      // image 4
 #define IDI_PLAYER_EJECT 177     // image 5: Eject Tray
 
+// Tip of the Day picture.
+#define IDI_TIP 440
+
 // ---- Dialogs ----------------------------------------------------------------
+#define IDD_ABOUTBOX 100        // About box, modal
 #define IDD_CORVANE_DIALOG 102  // main window (menu 129)
 #define IDD_LOG 130             // event log window, modeless
 
@@ -45,6 +49,10 @@
 // System-menu About text: deliberately absent from the string table, so the
 // main window appends no About item to its system menu.
 #define IDS_ABOUTBOX 101
+// Tip of the Day: heading, missing tips file, unreadable tips file.
+#define IDS_TIP_DIDYOUKNOW 106
+#define IDS_TIP_FILE_ABSENT 107
+#define IDS_TIP_FILE_CORRUPT 108
 // Status bar pane indicators (each a single blank).
 #define IDS_INDICATOR_EVENT 110   // pane 0: last event
 #define IDS_INDICATOR_DISC 111    // pane 1: disc media state
@@ -70,6 +78,18 @@
 #define IDD_FREEDB_CHOICE 134
 #define IDC_LIST_MATCHES 1031       // one row per match, single selection
 #define IDC_LIST_MATCH_TRACKS 1032  // track titles of the highlighted match
+
+// ---- About box (dialog 100) ---------------------------------------------------
+#define IDC_ABOUT_HOMEPAGE 1141  // homepage link
+#define IDC_ABOUT_SUPPORT 1142   // support mail link
+
+// ---- Tip of the Day (dialog 347, modal) ---------------------------------------
+#define IDD_TIP 347
+#define IDC_TIP_FRAME 1075    // the painted area
+#define IDC_TIP_BULB 1149     // picture IDI_TIP
+#define IDC_TIPSTRING 1150    // hidden; its rectangle is the tip's text area
+#define IDC_TIP_STARTUP 1151  // "Show tips on startup"
+#define IDC_TIP_NEXT 1152     // "Next tip"
 
 // ---- Rip job window (dialog 138, modal) -------------------------------------
 #define IDD_RIPPING_PROGRESS 138

@@ -355,6 +355,16 @@ def icon_about(c):
     c.fill(box(18, 34, 30, 38, 1.2), WHITE)
 
 
+def icon_tip(c):
+    bulb = union(circle(24, 18, 14), polygon((15, 26), (33, 26), (29, 36), (19, 36)))
+    c.fill(bulb, YELLOW)
+    c.fill(circle(19, 13, 4.5), WHITE, 0.7)
+    c.stroke(bulb, ORANGE_DARK, 1.8)
+    c.fill(box(18, 36, 30, 40.5, 1.2), SILVER_DARK)
+    c.fill(box(19.5, 41, 28.5, 45, 1.5), SILVER_DARK)
+    c.stroke(union(box(18, 36, 30, 40.5, 1.2), box(19.5, 41, 28.5, 45, 1.5)), INK, 1.4)
+
+
 def player_button(c):
     c.fill(circle(24, 24, 22), BLUE)
     c.fill(circle(24, 21, 17), BLUE_LIGHT, 0.35)
@@ -403,6 +413,7 @@ ICONS = [
     ("download", icon_download),
     ("help", icon_help),
     ("about", icon_about),
+    ("tip", icon_tip),
     ("format_wav", icon_wav),
     ("format_ogg", icon_ogg),
     ("previous", icon_previous),
