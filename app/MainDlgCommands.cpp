@@ -3,6 +3,9 @@
 #include "VeltraskApp.h"
 #include "VeltraskDlg.h"
 
+#include "AboutDlg.h"
+#include "TipDlg.h"
+
 #include <shellapi.h>
 #include "EditCD.h"
 #include "engine/CDDrive.h"
@@ -269,13 +272,15 @@ void CVeltraskDlg::OnDownload() { OpenShell(m_hWnd, kDownloadPage); }
 void CVeltraskDlg::OnMoreFormats() { OpenShell(m_hWnd, kFormatsPage); }
 
 void CVeltraskDlg::OnAbout() {
-  // The About box opens here once it exists.
+  CAboutDlg dlg;
+  dlg.DoModal();
 }
 
 void CVeltraskDlg::OnTipOfTheDay() { ShowTip(); }
 
 void CVeltraskDlg::ShowTip() {
-  // The tip dialog opens here once it exists.
+  CTipDlg dlg(this);
+  dlg.DoModal();
 }
 
 void CVeltraskDlg::OnSysCommand(UINT nID, LPARAM lParam) {

@@ -156,6 +156,7 @@ class LookupRefresh : public ::testing::Test {
     // Ahead of the entry the start-up adds, so it is the selected one.
     g_serverList.Add(new CFreeDBServer(L"127.0.0.1", s_server->Port(), 3000, 6));
 
+    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
     s_dlg = new CVeltraskDlg;
     if (!s_dlg->Create(IDD_CORVANE_DIALOG)) return;
     s_dlg->ShowWindow(SW_SHOW);

@@ -190,6 +190,7 @@ class MainDlgExit : public ::testing::Test {
     }
     cache = scratch + L"\\cache";
 
+    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
     ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
     dlg.ShowWindow(SW_SHOW);
     const CString letter = CString(s_letter) + L":";

@@ -167,6 +167,7 @@ class MainDlgPlay : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
+    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
     ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
     dlg.ShowWindow(SW_SHOW);
     // The first refresh is posted: these settings are in time for it. Other test

@@ -125,6 +125,7 @@ class MainDlgRip : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
+    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
     ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
     dlg.ShowWindow(SW_SHOW);
     const CString letter = CString(s_letter) + L":";

@@ -169,6 +169,7 @@ class MainDlgTest : public ::testing::Test {
     CVeltraskDlg::s_pDriveLetterSource = &letters;
     cache = TempFolder(L"cache");
     logStart = LogSize();
+    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
     ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
     dlg.ShowWindow(SW_SHOW);
     UseTestSettings();
