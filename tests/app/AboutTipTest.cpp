@@ -85,6 +85,20 @@ class BoxDriver {
   std::thread m_thread;
 };
 
+// With CORVANE_SHOT_DIR set (tests/app/about-screenshots.sh), writes "<name>.ready" there
+// and waits, the window shown, until the picture has been taken and the file removed.
+void HoldForPicture(HWND box, const wchar_t* name) {
+  const wchar_t* dir = _wgetenv(L"CORVANE_SHOT_DIR");
+  if (!dir || !*dir) return;
+  ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  const std::wstring ready = std::wstring(dir) + L"\\" + name + L".ready";
+  FILE* f = _wfopen(ready.c_str(), L"w");
+  if (!f) return;
+  fclose(f);
+  for (int i = 0; i < 3000 && ::GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+    ::Sleep(10);
+}
+
 void Click(HWND box, int id) { ::SendMessageW(::GetDlgItem(box, id), BM_CLICK, 0, 0); }
 
 std::wstring ItemText(HWND dlg, int id) {
@@ -186,6 +200,7 @@ TEST_F(AboutBox, AboutCommandRunsTheBoxUntilOK) {
   } main;
   std::wstring homepage;
   BoxDriver driver(L"About Corvane", [&](HWND box) {
+    HoldForPicture(box, L"about");
     homepage = ItemText(box, IDC_ABOUT_HOMEPAGE);
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
   });
@@ -351,7 +366,11 @@ TEST_F(TipOfTheDay, StartupTipShowsOnceWhenSwitchedOn) {
     ::DeleteFileW(ini.c_str());
     if (*c.iniBefore) WriteBytes(ini, c.iniBefore);
     BoxDriver driver(
-        L"Tip of the Day", [&](HWND box) { ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0); },
+        L"Tip of the Day",
+        [&](HWND box) {
+          HoldForPicture(box, L"tip");
+          ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+        },
         c.shown ? 10000 : 1500);
     main.OnTimer(1);
     EXPECT_EQ(driver.Found(), c.shown);
