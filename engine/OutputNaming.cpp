@@ -65,11 +65,13 @@ bool IsReservedDeviceName(const CString& name) {
 
 }  // namespace
 
-CString GetFileStyleText(short style) {
+CString GetFileStyleText(short style) { return GetFileStyleText(style, Separator); }
+
+CString GetFileStyleText(short style, const CString& separator) {
   if (style < 0 || style >= kFileStyleCount) return CString();
   CString text(kFileStyles[style].text);
   // Literal text: a "%" in the separator stays a "%".
-  text.Replace(L"-", Separator);
+  text.Replace(L"-", separator);
   return text;
 }
 

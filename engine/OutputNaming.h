@@ -25,6 +25,8 @@ constexpr short kFileStyleCount = 13;
 // The Output page's text of a style, each "-" shown as the current Separator; empty for a
 // style outside 0 to 12.
 CString GetFileStyleText(short style);
+// The same in the given separator (the Output page's, before it is stored).
+CString GetFileStyleText(short style, const CString& separator);
 
 // The nine characters \ / " < > | * ? : and control characters become "_"; white space is
 // trimmed and trailing dots dropped. A result that would be empty (or only dots and blanks)
