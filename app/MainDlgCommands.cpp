@@ -1,5 +1,6 @@
 // Command states, the busy switch, track selection, check commands, the track list's
 // clicks and colours, the format commands, and the window's own handling.
+#include "OptionPages.h"
 #include "VeltraskApp.h"
 #include "VeltraskDlg.h"
 
@@ -261,8 +262,8 @@ void CVeltraskDlg::OnEditCDInfo() {
 }
 
 void CVeltraskDlg::OnOptions() {
-  // The options sheet opens here once it exists.
-  FormatSummary();
+  ShowOptionsSheet(this);
+  FormatSummary();  // whatever the result: a page's Reset writes at once
 }
 
 void CVeltraskDlg::OnHelpContents() { OpenShell(m_hWnd, g_strProgramFolder + L"\\Help.chm"); }
