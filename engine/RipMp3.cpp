@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr DWORD kProgressIntervalMs = 100;
-
 struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
@@ -63,13 +61,7 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
   std::vector<BYTE> output(bufferSize);
   std::vector<short> input(chunkSamples);
 
-  DWORD jobTotal = 0;
-  DWORD trackTotal = 0;
-  GetSampleTotals(jobTotal, trackTotal);
-  DWORD remaining = trackTotal;
-  if (!m_bDownMix && (trackTotal & 1)) remaining = trackTotal + 1;  // whole stereo frames
-  DWORD chunk = remaining < chunkSamples ? remaining : chunkSamples;
-  DWORD lastProgress = GetTickCount();
+  RipChunks walk(*this, chunkSamples);
 
   // An encoder or write failure ends the loop; the stream is then still closed exactly
   // once below, but not flushed, since its output could not go anywhere.
@@ -79,22 +71,7 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
     m_bRunning.store(FALSE, std::memory_order_release);
     PostLog(text, 1);
   };
-  while (m_bRunning.load(std::memory_order_acquire) && remaining > 0) {
-    if (m_bPaused.load(std::memory_order_acquire)) {
-      Sleep(100);
-      continue;
-    }
-    if (GetTickCount() - lastProgress > kProgressIntervalMs) {
-      lastProgress = GetTickCount();
-      PostProgress(trackTotal, jobTotal);
-    }
-    BOOL ended = FALSE;
-    const DWORD taken = TakeSamples(input.data(), chunk, &ended);
-    if (taken == 0) {
-      if (ended) break;
-      Sleep(1);
-      continue;
-    }
+  while (const DWORD taken = NextRipChunk(input.data(), walk)) {
     MaskSamples(input.data(), static_cast<int>(taken));
     DWORD produced = 0;
     const BE_ERR error = m_beEncodeChunk(stream, taken, input.data(), output.data(), &produced);
@@ -108,11 +85,6 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
       fail(L"Output file write error");
       break;
     }
-    m_nTrackSamplesDone.fetch_add(taken);
-    m_nJobSamplesDone.fetch_add(taken);
-    if (ended) break;  // the source's last samples: the track ends here
-    remaining -= taken;
-    if (chunk > remaining) chunk = remaining;
   }
 
   if (!failed) {
@@ -144,5 +116,5 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
       PostLog(L"Fail to write mp3 tag.", 2);
     }
   }
-  SendProgress(trackTotal, jobTotal);
+  SendProgress(walk.trackTotal, walk.jobTotal);
 }

@@ -15,7 +15,6 @@
 namespace {
 
 constexpr DWORD kChunkSamples = 2048;  // 1024 stereo frames
-constexpr DWORD kProgressIntervalMs = 100;
 constexpr long kRate = 44100;
 
 }  // namespace
@@ -93,30 +92,9 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
 
   std::vector<short> samples(kChunkSamples);
   std::vector<float> floats(kChunkSamples);
-  DWORD jobTotal = 0;
-  DWORD trackTotal = 0;
-  GetSampleTotals(jobTotal, trackTotal);
-  DWORD remaining = trackTotal;
-  if (!m_bDownMix && (trackTotal & 1)) remaining = trackTotal + 1;  // whole stereo frames
-  DWORD chunk = remaining < kChunkSamples ? remaining : kChunkSamples;
-  DWORD lastProgress = GetTickCount();
+  RipChunks walk(*this, kChunkSamples);
 
-  while (m_bRunning.load(std::memory_order_acquire) && remaining > 0) {
-    if (m_bPaused.load(std::memory_order_acquire)) {
-      Sleep(100);
-      continue;
-    }
-    if (GetTickCount() - lastProgress > kProgressIntervalMs) {
-      lastProgress = GetTickCount();
-      PostProgress(trackTotal, jobTotal);
-    }
-    BOOL ended = FALSE;
-    const DWORD taken = TakeSamples(samples.data(), chunk, &ended);
-    if (taken == 0) {
-      if (ended) break;
-      Sleep(1);
-      continue;
-    }
+  while (const DWORD taken = NextRipChunk(samples.data(), walk)) {
     MaskSamples(samples.data(), static_cast<int>(taken));
     SamplesToFloat(samples.data(), floats.data(), static_cast<int>(taken));
     const int frames = static_cast<int>(taken / 2);
@@ -127,11 +105,6 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
     }
     vorbis_analysis_wrote(&dsp, frames);
     drain();
-    m_nTrackSamplesDone.fetch_add(taken);
-    m_nJobSamplesDone.fetch_add(taken);
-    if (ended) break;  // the source's last samples: the track ends here
-    remaining -= taken;
-    if (chunk > remaining) chunk = remaining;
   }
 
   // End of input: the last packets and the end-of-stream page, also for a stopped track.
@@ -154,5 +127,5 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
       PostLog(L"Fail to write ogg vorbis tag!", 2);
     }
   }
-  SendProgress(trackTotal, jobTotal);
+  SendProgress(walk.trackTotal, walk.jobTotal);
 }

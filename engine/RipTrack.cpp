@@ -1,6 +1,7 @@
 // One job track on the encoder thread: the output path, its folder, the unique name, the
 // destination line, the playlist line and the writer of the chosen format; and the
-// helpers the writers share (sample totals, taking samples, progress and log messages).
+// helpers the writers share (sample totals, taking samples, the ring loop step, progress
+// and log messages).
 #include <windows.h>
 
 #include <shlwapi.h>
@@ -19,6 +20,8 @@ constexpr UINT kTrialOpenOutput =
     CFile::typeBinary | CFile::modeCreate | CFile::shareExclusive | CFile::modeWrite;  // 0x9011
 constexpr UINT kTrialOpenPlaylist =
     CFile::modeCreate | CFile::modeNoTruncate | CFile::shareExclusive | CFile::modeWrite;  // 0x3011
+
+constexpr DWORD kProgressIntervalMs = 100;
 
 CString FolderOf(const CString& path) {
   const int cut = path.ReverseFind(L'\\');
@@ -139,6 +142,41 @@ DWORD CRippingProgress::TakeSamples(short* dest, DWORD wanted, BOOL* pEnded) {
   DWORD taken = ring->Read(dest, left);
   if (!m_bDownMix && (taken & 1)) dest[taken++] = 0;  // a whole final frame
   return taken;
+}
+
+CRippingProgress::RipChunks::RipChunks(const CRippingProgress& job, DWORD chunkSamples) {
+  job.GetSampleTotals(jobTotal, trackTotal);
+  remaining = trackTotal;
+  if (!job.m_bDownMix && (trackTotal & 1)) remaining = trackTotal + 1;  // whole stereo frames
+  chunk = remaining < chunkSamples ? remaining : chunkSamples;
+  lastProgress = GetTickCount();
+}
+
+// A writer that fails on a chunk leaves the loop without asking again, so that chunk is
+// never counted.
+DWORD CRippingProgress::NextRipChunk(short* dest, RipChunks& walk) {
+  if (const DWORD written = walk.taken) {
+    walk.taken = 0;
+    m_nTrackSamplesDone.fetch_add(written);
+    m_nJobSamplesDone.fetch_add(written);
+    if (walk.ended) return 0;  // the source's last samples: the track ends here
+    walk.remaining -= written;
+    if (walk.chunk > walk.remaining) walk.chunk = walk.remaining;
+  }
+  while (m_bRunning.load(std::memory_order_acquire) && walk.remaining > 0) {
+    if (m_bPaused.load(std::memory_order_acquire)) {
+      Sleep(100);
+      continue;
+    }
+    if (GetTickCount() - walk.lastProgress > kProgressIntervalMs) {
+      walk.lastProgress = GetTickCount();
+      PostProgress(walk.trackTotal, walk.jobTotal);
+    }
+    walk.taken = TakeSamples(dest, walk.chunk, &walk.ended);
+    if (walk.taken != 0 || walk.ended) return walk.taken;
+    Sleep(1);
+  }
+  return 0;
 }
 
 float CRippingProgress::Percent(DWORD done, DWORD total) {

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr DWORD kChunkSamples = 2048;
-constexpr DWORD kProgressIntervalMs = 100;
 
 // Rewrites the header for the whole sample frames the file holds after it; used when a
 // write has failed, so the partial file stays a valid WAV of what reached the disk.
@@ -44,43 +43,17 @@ void CRippingProgress::WriteWavTrack(const CString& path) {
   BYTE header[kWavHeaderSize];
   BuildWavHeader(header, 0);
 
-  DWORD jobTotal = 0;
-  DWORD trackTotal = 0;
-  GetSampleTotals(jobTotal, trackTotal);
-  DWORD remaining = trackTotal;
-  if (!m_bDownMix && (trackTotal & 1)) remaining = trackTotal + 1;  // whole stereo frames
-  DWORD chunk = remaining < kChunkSamples ? remaining : kChunkSamples;
-  DWORD lastProgress = GetTickCount();
+  RipChunks walk(*this, kChunkSamples);
 
   try {
     file.Write(header, kWavHeaderSize);
-    while (m_bRunning.load(std::memory_order_acquire) && remaining > 0) {
-      if (m_bPaused.load(std::memory_order_acquire)) {
-        Sleep(100);
-        continue;
-      }
-      if (GetTickCount() - lastProgress > kProgressIntervalMs) {
-        lastProgress = GetTickCount();
-        PostProgress(trackTotal, jobTotal);
-      }
-      BOOL ended = FALSE;
-      const DWORD taken = TakeSamples(samples.data(), chunk, &ended);
-      if (taken == 0) {
-        if (ended) break;
-        Sleep(1);
-        continue;
-      }
+    while (const DWORD taken = NextRipChunk(samples.data(), walk)) {
       if (eightBit) {
         SamplesToUnsigned8(samples.data(), narrow.data(), static_cast<int>(taken));
         file.Write(narrow.data(), taken);
       } else {
         file.Write(samples.data(), taken * 2);
       }
-      m_nTrackSamplesDone.fetch_add(taken);
-      m_nJobSamplesDone.fetch_add(taken);
-      if (ended) break;  // the source's last samples: the track ends here
-      remaining -= taken;
-      if (chunk > remaining) chunk = remaining;
     }
     BuildWavHeader(header, m_nTrackSamplesDone.load() * bytesPerSample);
     file.SeekToBegin();
@@ -90,5 +63,5 @@ void CRippingProgress::WriteWavTrack(const CString& path) {
     RepairHeader(file, channels * bytesPerSample);
     throw;
   }
-  SendProgress(trackTotal, jobTotal);
+  SendProgress(walk.trackTotal, walk.jobTotal);
 }

@@ -97,6 +97,22 @@ class CRippingProgress : public CResizeDlg {
   // Posts one WM_RIP_LOG line.
   void PostLog(const CString& text, int level);
 
+  // A writer's walk through the current track's samples (encoder thread only).
+  struct RipChunks {
+    RipChunks(const CRippingProgress& job, DWORD chunkSamples);
+    DWORD jobTotal = 0;  // T and N, as GetSampleTotals gives them
+    DWORD trackTotal = 0;
+    DWORD remaining = 0;     // samples still to take, whole stereo frames
+    DWORD chunk = 0;         // size of the next take
+    DWORD lastProgress = 0;  // GetTickCount() of the last progress post
+    DWORD taken = 0;         // the last take, counted once the writer asks for the next
+    BOOL ended = FALSE;      // the source's last samples have been taken
+  };
+  // One step of a writer's ring loop: counts the previous take as written, waits while
+  // paused, posts progress every 100 ms and takes the next chunk into dest. Returns the
+  // count taken; 0 ends the loop (stopped, track complete or source ended).
+  DWORD NextRipChunk(short* dest, RipChunks& walk);
+
   // ---- members, in the order the job uses them ----------------------------------------
 
   WindowPlacementStore m_placement;
