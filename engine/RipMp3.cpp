@@ -39,8 +39,7 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
   if (_wfopen_s(&opened, path, L"w+b") != 0 || !opened) {
     CString text;
     text.Format(L"Error creating file %s", path.GetString());
-    m_bRunning.store(FALSE, std::memory_order_release);
-    PostLog(text, 1);
+    FailTrack(text);
     return;
   }
   std::unique_ptr<FILE, FileCloser> file(opened);
@@ -54,8 +53,7 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
     text.Format(L"Error opening encoding stream (%lu)", initError);
     // Only a stream the library handed out is closed again.
     if (stream) m_beCloseStream(stream);
-    m_bRunning.store(FALSE, std::memory_order_release);
-    PostLog(text, 1);
+    FailTrack(text);
     return;
   }
   std::vector<BYTE> output(bufferSize);
@@ -68,8 +66,7 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
   bool failed = false;
   auto fail = [&](const CString& text) {
     failed = true;
-    m_bRunning.store(FALSE, std::memory_order_release);
-    PostLog(text, 1);
+    FailTrack(text);
   };
   while (const DWORD taken = NextRipChunk(input.data(), walk)) {
     MaskSamples(input.data(), static_cast<int>(taken));
@@ -99,8 +96,7 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
     }
   }
   m_beCloseStream(stream);
-  // The last buffered bytes reach the disk only here: a full disk shows up now.
-  if (fclose(file.release()) != 0 && !failed) fail(L"Output file write error");
+  CloseTrackFile(file.release(), failed);
 
   // The Info header goes into the first frame, which the encoder reserved for it.
   if (std::unique_ptr<char[]> name = LibraryFileName(path)) {

@@ -24,8 +24,7 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
   vorbis_info_init(&info);
   if (vorbis_encode_init_vbr(&info, 2, kRate, QualityCompression / 10.0f) != 0) {
     vorbis_info_clear(&info);
-    m_bRunning.store(FALSE, std::memory_order_release);
-    PostLog(L"Invalid Ogg Vorbis format.", 1);
+    FailTrack(L"Invalid Ogg Vorbis format.");
     return;
   }
   // The trial open has just created the file, so this rarely fails; when it does (the file
@@ -35,8 +34,7 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
     vorbis_info_clear(&info);
     CString text;
     text.Format(L"Error creating file %s", path.GetString());
-    m_bRunning.store(FALSE, std::memory_order_release);
-    PostLog(text, 1);
+    FailTrack(text);
     return;
   }
 
@@ -60,8 +58,7 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
     if (fwrite(page.header, 1, page.header_len, file) != static_cast<size_t>(page.header_len) ||
         fwrite(page.body, 1, page.body_len, file) != static_cast<size_t>(page.body_len)) {
       writeFailed = true;
-      m_bRunning.store(FALSE, std::memory_order_release);
-      PostLog(L"Output file write error", 1);
+      FailTrack(L"Output file write error");
     }
   };
 
@@ -116,11 +113,7 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
   vorbis_dsp_clear(&dsp);
   vorbis_comment_clear(&comment);
   vorbis_info_clear(&info);
-  // The last buffered bytes reach the disk only here: a full disk shows up now.
-  if (fclose(file) != 0 && !writeFailed) {
-    m_bRunning.store(FALSE, std::memory_order_release);
-    PostLog(L"Output file write error", 1);
-  }
+  CloseTrackFile(file, writeFailed);
 
   if (FillTag && m_bRunning.load(std::memory_order_acquire)) {
     if (!WriteOggTags(path, m_jobList[m_nCurrentTrack.load()].nTrack)) {

@@ -6,6 +6,7 @@
 
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "engine/OutputNaming.h"
@@ -177,6 +178,16 @@ DWORD CRippingProgress::NextRipChunk(short* dest, RipChunks& walk) {
     Sleep(1);
   }
   return 0;
+}
+
+void CRippingProgress::FailTrack(const CString& text) {
+  m_bRunning.store(FALSE, std::memory_order_release);
+  PostLog(text, 1);
+}
+
+void CRippingProgress::CloseTrackFile(FILE* file, bool failureReported) {
+  // The last buffered bytes reach the disk only here: a full disk shows up now.
+  if (fclose(file) != 0 && !failureReported) FailTrack(L"Output file write error");
 }
 
 float CRippingProgress::Percent(DWORD done, DWORD total) {

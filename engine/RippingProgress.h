@@ -10,6 +10,7 @@
 #include <shobjidl.h>
 
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -96,6 +97,10 @@ class CRippingProgress : public CResizeDlg {
   void SendProgress(DWORD trackTotal, DWORD jobTotal);
   // Posts one WM_RIP_LOG line.
   void PostLog(const CString& text, int level);
+  // A writer's failure: stops the job and logs text at level 1.
+  void FailTrack(const CString& text);
+  // Closes a writer's output file; a failing close is reported unless a failure already was.
+  void CloseTrackFile(FILE* file, bool failureReported);
 
   // A writer's walk through the current track's samples (encoder thread only).
   struct RipChunks {
