@@ -21,7 +21,7 @@
 #include "engine/CDLibrary.h"
 #include "engine/OutputNaming.h"
 #include "engine/Settings.h"
-#include "platform/tools/WineDrive.h"
+#include "tests/engine/RipDiscFixture.h"
 #include "tests/engine/RipJobHarness.h"
 
 namespace {
@@ -145,28 +145,11 @@ std::string DiscIdText() {
 
 // ---- the fixture --------------------------------------------------------------------------
 
-class RipEncode : public ::testing::Test {
+class RipEncode : public RipDiscTest {
  protected:
-  static void SetUpTestSuite() {
-    s_letter = cdgrab::DefineFreeWineCdDrive(cdgrab::kSpareLetters, RIP_TEST_DISCS "/main");
-    if (!s_letter) return;
-    FindCDDriveLetters();
-    ListCDDrives();
-    const CString letter = CString(s_letter) + L":";
-    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
-      if (g_driveLetters[i] == letter) s_drive = static_cast<short>(i);
-    }
-  }
-  static void TearDownTestSuite() {
-    if (CDHANDLE h = g_hCD.exchange(0)) CDLib().CloseCDHandle(h);
-    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
-  }
-
   void SetUp() override {
-    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
-    ASSERT_GE(s_drive, 0) << "the virtual drive was not listed";
-    FileStyle = 3;  // <Tracknum>-<Tracktitle>
-    Separator = L"-";
+    RipDiscTest::SetUp();
+    if (HasFatalFailure()) return;
     M3U = FALSE;
     FillTag = TRUE;
     LameFreq = kCDRateIndex;
@@ -175,38 +158,10 @@ class RipEncode : public ::testing::Test {
     QualityCompression = 3;
     g_bPlaceholderRecord = FALSE;
     g_cddbRecord.m_artist = L"Artist \u00c5";
-    g_cddbRecord.m_title = L"Album";
     g_cddbRecord.m_genre = L"Jazz";
     g_cddbRecord.m_year = 2001;
-    g_cddbRecord.m_trackTitles.RemoveAll();
-    for (const wchar_t* title : {L"One", L"Two", L"Three"}) g_cddbRecord.m_trackTitles.Add(title);
-    g_ripTestApp.m_boxes.clear();
-    g_ripTestApp.m_answer = IDYES;
   }
-
-  // Tracks 8 to 10 of 150, 77 and 41 sectors; "long" has two tracks of 3000.
-  void LoadDisc(const char* name) {
-    ASSERT_EQ(cdgrab::DefineWineCdDrive(s_letter, std::string(RIP_TEST_DISCS) + "/" + name), 0u);
-    DriveNum = s_drive;
-    CString status;
-    ASSERT_EQ(ReadDisc(status), DiscState::Audio) << status.GetString();
-  }
-
-  std::wstring UseOutputFolder(const std::string& root, const std::string& name) {
-    const std::wstring folder = WinPath(root + "/" + name);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-    std::filesystem::create_directories(folder);
-    DesDir = (folder + L"\\").c_str();
-    return folder;
-  }
-
-  static wchar_t s_letter;
-  static short s_drive;
 };
-
-wchar_t RipEncode::s_letter = 0;
-short RipEncode::s_drive = -1;
 
 // ---- MP3 ----------------------------------------------------------------------------------
 

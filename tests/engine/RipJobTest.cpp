@@ -12,8 +12,8 @@
 #include "engine/CDLibrary.h"
 #include "engine/OutputNaming.h"
 #include "engine/Settings.h"
-#include "platform/tools/WineDrive.h"
 #include "tests/engine/LogCapture.h"
+#include "tests/engine/RipDiscFixture.h"
 #include "tests/engine/RipJobHarness.h"
 
 namespace {
@@ -63,59 +63,17 @@ void ExpectHeaderMatchesFile(const WavInfo& wav, const std::wstring& what) {
   EXPECT_EQ(wav.dataSize % wav.blockAlign, 0u);
 }
 
-// The generated discs behind one spare Wine drive letter; each test loads the one it needs.
-class RipJob : public ::testing::Test {
+class RipJob : public RipDiscTest {
  protected:
-  static void SetUpTestSuite() {
-    s_letter = cdgrab::DefineFreeWineCdDrive(cdgrab::kSpareLetters, RIP_TEST_DISCS "/main");
-    if (!s_letter) return;
-    FindCDDriveLetters();
-    ListCDDrives();
-    const CString letter = CString(s_letter) + L":";
-    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
-      if (g_driveLetters[i] == letter) s_drive = static_cast<short>(i);
-    }
-  }
-  static void TearDownTestSuite() {
-    if (CDHANDLE h = g_hCD.exchange(0)) CDLib().CloseCDHandle(h);
-    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
-  }
-
   void SetUp() override {
-    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
-    ASSERT_GE(s_drive, 0) << "the virtual drive was not listed";
+    RipDiscTest::SetUp();
+    if (HasFatalFailure()) return;
     OutputFormat = 1;
     SubFormat = 1;
     Channel = TRUE;
     Freq = kCDRateIndex;
-    FileStyle = 3;  // <Tracknum>-<Tracktitle>
-    Separator = L"-";
     M3U = TRUE;
     g_cddbRecord.m_artist = L"Artist";
-    g_cddbRecord.m_title = L"Album";
-    g_cddbRecord.m_trackTitles.RemoveAll();
-    for (const wchar_t* title : {L"One", L"Two", L"Three"}) g_cddbRecord.m_trackTitles.Add(title);
-    g_ripTestApp.m_boxes.clear();
-    g_ripTestApp.m_answer = IDYES;
-  }
-
-  // Loads disc name into the drive; its table of contents is in g_toc afterwards.
-  void LoadDisc(const char* name) {
-    m_disc = name;
-    ASSERT_EQ(cdgrab::DefineWineCdDrive(s_letter, std::string(RIP_TEST_DISCS) + "/" + name), 0u);
-    DriveNum = s_drive;
-    CString status;
-    ASSERT_EQ(ReadDisc(status), DiscState::Audio) << status.GetString();
-  }
-
-  // An empty output folder of the test's own, as DesDir (with its final "\").
-  std::wstring UseOutputFolder(const std::string& root, const std::string& name) {
-    const std::wstring folder = WinPath(root + "/" + name);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-    std::filesystem::create_directories(folder);
-    DesDir = (folder + L"\\").c_str();
-    return folder;
   }
 
   // The disc image's bytes of sectors [first, first + count).
@@ -135,13 +93,7 @@ class RipJob : public ::testing::Test {
     ASSERT_EQ(wav.data.size(), bin.size());
     EXPECT_TRUE(wav.data == bin) << "samples differ from the disc image";
   }
-
-  static wchar_t s_letter;
-  static short s_drive;
-  std::string m_disc;
 };
-wchar_t RipJob::s_letter = 0;
-short RipJob::s_drive = -1;
 
 std::string Ansi(const std::wstring& text) {
   char buffer[1024] = {};
