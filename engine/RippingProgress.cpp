@@ -64,7 +64,7 @@ bool WaitServicingSentMessages(HANDLE thread, DWORD timeoutMs) {
 }
 
 // Frees the payload of a WM_RIP_* message that will never reach its handler.
-void FreeRipPayload(const MSG& msg) {
+void ReleaseRipPayload(const MSG& msg) {
   switch (msg.message) {
     case WM_RIP_PROGRESS:
       delete reinterpret_cast<float*>(msg.wParam);
@@ -342,7 +342,7 @@ void CRippingProgress::OnDestroy() {
     if (msg.message == WM_RIP_LOG && msg.wParam) {
       EngineLog(*reinterpret_cast<CString*>(msg.wParam), static_cast<int>(msg.lParam));
     }
-    FreeRipPayload(msg);
+    ReleaseRipPayload(msg);
   }
   m_placement.Save(m_hWnd, kPlacementValue, kPlacementSection);
   CResizeDlg::OnDestroy();
