@@ -20,10 +20,10 @@ constexpr COLORREF kEvenRow = RGB(255, 255, 255);
 constexpr COLORREF kOddRow = RGB(243, 245, 252);
 constexpr COLORREF kDataRow = RGB(255, 204, 231);
 
-constexpr wchar_t kDownloadPage[] = L"https://corvane.example.org/download/";
-constexpr wchar_t kSupportPage[] = L"https://corvane.example.org/support/";
-constexpr wchar_t kSupportMail[] = L"mailto:support@corvane.example.org";
-constexpr wchar_t kFormatsPage[] = L"https://corvane.example.org/formats/";
+constexpr wchar_t kDownloadPage[] = L"https://corvane.example/download/";
+constexpr wchar_t kSupportPage[] = L"https://corvane.example/support/";
+constexpr wchar_t kSupportMail[] = L"mailto:support@corvane.example";
+constexpr wchar_t kFormatsPage[] = L"https://corvane.example/formats/";
 
 bool IsDataRow(const CListCtrl& list, int row) {
   return static_cast<LONG>(list.GetItemData(row)) < 0;
