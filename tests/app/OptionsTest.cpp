@@ -83,13 +83,16 @@ struct BrowserDriver {
   static inline int button = IDCANCEL;
   static inline int ticks = 0;
   static inline CString shownSelected;
+  static constexpr int kMaxTicks = 450;  // 90 s at 200 ms
 
   static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
     HWND browser = ::GetActiveWindow();
     HWND name = browser ? ::FindWindowExW(browser, nullptr, L"Edit", nullptr) : nullptr;
     if (!name) return;
     shownSelected = Text(name);
-    if (shownSelected.CompareNoCase(awaited) != 0 && ++ticks < 50) return;
+    // The browser fills its tree with every drive first; Wine's Z: (the whole Unix file
+    // system) can take tens of seconds before the preselected folder shows.
+    if (shownSelected.CompareNoCase(awaited) != 0 && ++ticks < kMaxTicks) return;
     ::KillTimer(nullptr, id);
     ::SendMessageW(::GetDlgItem(browser, button), BM_CLICK, 0, 0);
   }
