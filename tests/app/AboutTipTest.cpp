@@ -3,12 +3,9 @@
 // the start-up switch saved by OK only), and the main window's start-up tip.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
-#include <functional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "AboutDlg.h"
@@ -16,6 +13,7 @@
 #include "VeltraskApp.h"
 #include "VeltraskDlg.h"
 #include "resource.h"
+#include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
 #include "uikit/HyperLink.h"
 
@@ -30,60 +28,6 @@ int RecordOpen(LPCWSTR url, int) {
 LONG NoClass(LPCWSTR, CString&) { return ERROR_FILE_NOT_FOUND; }
 UINT NoExec(LPCSTR, int) { return 0; }
 const HyperLinkShell kRecordingShell{RecordOpen, NoClass, NoExec};
-
-struct BoxSearch {
-  const wchar_t* caption;
-  HWND found;
-};
-
-BOOL CALLBACK MatchOwnBox(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(hwnd, &process);
-  wchar_t text[256] = L"";
-  ::GetWindowTextW(hwnd, text, 256);
-  if (process == ::GetCurrentProcessId() && wcscmp(text, search->caption) == 0 &&
-      ::IsWindowVisible(hwnd)) {
-    search->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND FindOwnBox(const wchar_t* caption) {
-  BoxSearch search{caption, nullptr};
-  ::EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// Acts on the first visible window of this process with the caption, from a thread of
-// its own, while the test's thread runs the dialog's loop.
-class BoxDriver {
- public:
-  BoxDriver(const wchar_t* caption, std::function<void(HWND)> act, int waitMs = 10000)
-      : m_thread([=, this] {
-          for (int waited = 0; waited < waitMs && !m_box; waited += 10) {
-            if (HWND box = FindOwnBox(caption)) {
-              m_box = box;
-            } else {
-              ::Sleep(10);
-            }
-          }
-          if (m_box) act(m_box);
-        }) {}
-  ~BoxDriver() { Join(); }
-  bool Found() {
-    Join();
-    return m_box != nullptr;
-  }
-
- private:
-  void Join() {
-    if (m_thread.joinable()) m_thread.join();
-  }
-  std::atomic<HWND> m_box{nullptr};
-  std::thread m_thread;
-};
 
 // With CORVANE_SHOT_DIR set (tests/app/about-screenshots.sh), writes "<name>.ready" there
 // and waits, the window shown, until the picture has been taken and the file removed.

@@ -18,8 +18,9 @@
 #include "engine/OutputNaming.h"
 #include "engine/Settings.h"
 #include "framework/win/WinApp.h"
-#include "platform/tools/WineDrive.h"
 #include "resource.h"
+#include "tests/app/MainWindowOnDisc.h"
+#include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
 
 namespace {
@@ -37,17 +38,6 @@ std::wstring GetEnv(const wchar_t* name) {
 void SetEnv(const wchar_t* name, const std::wstring& value) {
   _wputenv_s(name, value.c_str());
   ::SetEnvironmentVariableW(name, value.empty() ? nullptr : value.c_str());
-}
-
-template <typename Done>
-bool PumpUntil(Done done, int ms = 20000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    PumpPending();
-    ::Sleep(5);
-  }
-  return true;
 }
 
 std::string ReadBytes(const std::wstring& path) {
@@ -106,37 +96,6 @@ class TestDlg : public CVeltraskDlg {
   using CVeltraskDlg::OnPlay;
 };
 
-struct OwnWindowSearch {
-  const wchar_t* caption;
-  HWND found;
-};
-
-BOOL CALLBACK MatchOwnWindow(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<OwnWindowSearch*>(param);
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(hwnd, &process);
-  wchar_t text[256] = L"";
-  ::GetWindowTextW(hwnd, text, 256);
-  if (process == ::GetCurrentProcessId() && wcscmp(text, search->caption) == 0 &&
-      ::IsWindowVisible(hwnd)) {
-    search->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// A visible top-level window of this process with the caption, waited for; other test
-// programs may show the same caption at the same time.
-HWND WaitForOwnWindow(const wchar_t* caption) {
-  for (int i = 0; i < 1000; ++i) {
-    OwnWindowSearch search{caption, nullptr};
-    ::EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    ::Sleep(10);
-  }
-  return nullptr;
-}
-
 // The last line of the event log and its kind.
 std::pair<CString, short> LastLogLine() {
   std::lock_guard<std::mutex> lock(g_logItemsLock);
@@ -153,7 +112,7 @@ void Note(const std::wstring& path, const std::wstring& text) {
   }
 }
 
-class MainDlgExit : public ::testing::Test {
+class MainDlgExit : public MainWindowOnDisc<TestDlg> {
  protected:
   static void SetUpTestSuite() {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -162,15 +121,11 @@ class MainDlgExit : public ::testing::Test {
       s_letter = inherited[0];
       return;
     }
-    s_letter = cdgrab::FindFreeDriveLetter(L"MLKJ");
-    if (s_letter && cdgrab::DefineWineCdDrive(s_letter, APP_EXIT_DISC) != 0) s_letter = 0;
-    if (s_letter) {
-      SetEnv(kLetterVar, std::wstring(1, s_letter));
-      s_owner = true;
-    }
+    DefineDisc(L"MLKJ", APP_EXIT_DISC);
+    if (s_letter) SetEnv(kLetterVar, std::wstring(1, s_letter));
   }
   static void TearDownTestSuite() {
-    if (s_owner) cdgrab::RemoveWineDrive(s_letter);
+    RemoveDisc();
     SetEnv(kLetterVar, L"");
   }
 
@@ -190,23 +145,7 @@ class MainDlgExit : public ::testing::Test {
     }
     cache = scratch + L"\\cache";
 
-    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
-    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
-    dlg.ShowWindow(SW_SHOW);
-    const CString letter = CString(s_letter) + L":";
-    bool listed = false;
-    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
-      if (g_driveLetters[i] != letter) continue;
-      DriveNum = static_cast<short>(i);
-      dlg.m_comboDrive.SetCurSel(i);
-      listed = true;
-    }
-    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
-    AlbumInfoSource = 2;
-    LoadAlbumInfo = FALSE;
-    SaveAlbumInfo = FALSE;
-    ASSERT_TRUE(PumpUntil([this] { return !g_bBusy && dlg.m_listTracks.GetItemCount() == 2; }))
-        << "the disc did not show";
+    ASSERT_NO_FATAL_FAILURE(OpenOnDisc(2));
     ASSERT_TRUE(dlg.m_bAudioCD);
     // What the exit writes goes to this test's own folder.
     g_strSettingsFolder = scratch.c_str();
@@ -238,15 +177,10 @@ class MainDlgExit : public ::testing::Test {
     return cache + L"\\" + name + L".cddb";
   }
 
-  static wchar_t s_letter;
-  static bool s_owner;
   static int s_run;
   static bool s_ownsScratch;
   std::wstring scratch, cache;
-  TestDlg dlg;
 };
-wchar_t MainDlgExit::s_letter = 0;
-bool MainDlgExit::s_owner = false;
 int MainDlgExit::s_run = 0;
 bool MainDlgExit::s_ownsScratch = false;
 
@@ -322,11 +256,7 @@ TEST_F(MainDlgExit, UnwritableCacheShowsTheBoxAndTheExitGoesOn) {
         SaveAlbumInfo = TRUE;
         LookedUpRecord();
         std::thread driver([this, notes] {
-          HWND box = nullptr;
-          for (int i = 0; i < 1000 && !box; ++i) {
-            box = ::FindWindowW(L"#32770", L"File Error");
-            if (!box) ::Sleep(10);
-          }
+          HWND box = WaitForOwnWindow(L"File Error");
           if (!box) return;
           wchar_t text[256] = L"";
           ::GetDlgItemTextW(box, 0xFFFF, text, 256);
@@ -376,7 +306,7 @@ TEST_F(MainDlgExit, EditCDInfoEditsTheRecordThatTheExitWrites) {
         g_bPlaceholderRecord = TRUE;
         SaveAlbumInfo = TRUE;
         std::thread driver([] {
-          if (HWND edit = WaitForOwnWindow(L"Edit CD Info")) {
+          if (HWND edit = WaitForOwnWindow(L"Edit CD Info", 10000, nullptr)) {
             ::SetDlgItemTextW(edit, IDC_EDITCD_ALBUM, L"Edited Album");
             ::PostMessageW(edit, WM_COMMAND, MAKEWPARAM(IDC_EDITCD_OK, BN_CLICKED), 0);
           }
@@ -414,7 +344,7 @@ TEST_F(MainDlgExit, EditCDSaveToLocalReportsToTheEventLog) {
     LocalCDDBDir = c.writable ? cache.c_str() : (scratch + L"\\blocker\\cache").c_str();
     g_testApp.m_boxes.clear();
     std::thread driver([] {
-      if (HWND edit = WaitForOwnWindow(L"Edit CD Info")) {
+      if (HWND edit = WaitForOwnWindow(L"Edit CD Info", 10000, nullptr)) {
         ::SetDlgItemTextW(edit, IDC_EDITCD_YEAR, L"2001");
         ::SendMessageW(edit, WM_COMMAND, MAKEWPARAM(IDC_EDITCD_SAVE, BN_CLICKED), 0);
         ::PostMessageW(edit, WM_COMMAND, IDCANCEL, 0);

@@ -3,10 +3,7 @@
 // lands in $HOME/played.raw and is compared with the disc image.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "VeltraskDlg.h"
@@ -15,20 +12,15 @@
 #include "engine/ProcessState.h"
 #include "engine/SectorBlock.h"
 #include "engine/Settings.h"
-#include "platform/tools/WineDrive.h"
 #include "resource.h"
+#include "tests/app/MainWindowOnDisc.h"
+#include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
 #include "uikit/XMessageBox.h"
 
 namespace {
 
 const std::vector<DWORD> kTrackSectors = {75, 38, 60};
-
-std::wstring WindowsPath(const char* unixPath) {
-  std::wstring path = L"Z:";
-  for (const char* c = unixPath; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-  return path;
-}
 
 std::vector<short> ReadSamples(const std::wstring& path, long byteOffset = 0, long bytes = -1) {
   std::vector<short> samples;
@@ -66,85 +58,6 @@ std::vector<short> PlayedAudio() {
   return audio;
 }
 
-template <typename Done>
-bool PumpUntil(Done done, int ms = 20000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    PumpPending();
-    ::Sleep(5);
-  }
-  return true;
-}
-
-struct BoxSearch {
-  const wchar_t* caption;
-  HWND found;
-};
-
-BOOL CALLBACK MatchOwnBox(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(hwnd, &process);
-  wchar_t cls[16] = L"", text[256] = L"";
-  ::GetClassNameW(hwnd, cls, 16);
-  ::GetWindowTextW(hwnd, text, 256);
-  if (process == ::GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 &&
-      wcscmp(text, search->caption) == 0 && ::IsWindowVisible(hwnd)) {
-    search->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// A visible dialog box of this process with the caption; other test programs may show
-// boxes with the same caption at the same time.
-HWND FindOwnBox(const wchar_t* caption) {
-  BoxSearch search{caption, nullptr};
-  ::EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// Runs act on the first dialog box with this caption, on a thread of its own, while the
-// test's thread runs the box's loop.
-class BoxDriver {
- public:
-  BoxDriver(const wchar_t* caption, std::function<void(HWND)> act)
-      : m_thread([caption, act, this] {
-          for (int i = 0; i < 1000 && !m_box; ++i) {
-            if (HWND box = FindOwnBox(caption)) {
-              m_box = box;
-            } else {
-              ::Sleep(10);
-            }
-          }
-          if (m_box) act(m_box);
-        }) {}
-  ~BoxDriver() { Join(); }
-  bool Found() {
-    Join();
-    return m_box != nullptr;
-  }
-
- private:
-  void Join() {
-    if (m_thread.joinable()) m_thread.join();
-  }
-  std::atomic<HWND> m_box{nullptr};
-  std::thread m_thread;
-};
-
-std::wstring DialogText(HWND box) {
-  std::wstring all;
-  for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
-    wchar_t text[256] = L"";
-    ::GetWindowTextW(c, text, 256);
-    all += text;
-    all += L"|";
-  }
-  return all;
-}
-
 class TestDlg : public CVeltraskDlg {
  public:
   using CVeltraskDlg::OnDblclkTrackList;
@@ -156,38 +69,16 @@ class TestDlg : public CVeltraskDlg {
   using CVeltraskDlg::OnToolTipNeedText;
 };
 
-class MainDlgPlay : public ::testing::Test {
+class MainDlgPlay : public MainWindowOnDisc<TestDlg> {
  protected:
-  static void SetUpTestSuite() {
-    s_letter = cdgrab::DefineFreeWineCdDrive(L"WVUTSN", APP_PLAY_DISC);
-  }
-  static void TearDownTestSuite() {
-    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
-  }
+  static void SetUpTestSuite() { DefineDisc(L"WVUTSN", APP_PLAY_DISC); }
+  static void TearDownTestSuite() { RemoveDisc(); }
 
   void SetUp() override {
-    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
-    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
-    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
-    dlg.ShowWindow(SW_SHOW);
-    // The first refresh is posted: these settings are in time for it. Other test
-    // programs may have discs on other letters at the same time: this one's is chosen.
-    const CString letter = CString(s_letter) + L":";
-    bool listed = false;
-    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
-      if (g_driveLetters[i] != letter) continue;
-      DriveNum = static_cast<short>(i);
-      dlg.m_comboDrive.SetCurSel(i);
-      listed = true;
-    }
-    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
-    AlbumInfoSource = 2;
-    LoadAlbumInfo = FALSE;
-    SaveAlbumInfo = FALSE;
-    DbClk = -1;
-    Volume = 100;
-    ASSERT_TRUE(PumpUntil([this] { return !g_bBusy && dlg.m_listTracks.GetItemCount() == 3; }))
-        << "the disc did not show";
+    ASSERT_NO_FATAL_FAILURE(OpenOnDisc(3, [] {
+      DbClk = -1;
+      Volume = 100;
+    }));
     ASSERT_TRUE(g_bSoundAvailable);
     for (int row = 0; row < 3; ++row) dlg.m_listTracks.SetCheck(row, TRUE);
   }
@@ -221,11 +112,7 @@ class MainDlgPlay : public ::testing::Test {
     dlg.OnDblclkTrackList(&item.hdr, &result);
     EXPECT_EQ(result, 0);
   }
-
-  static wchar_t s_letter;
-  TestDlg dlg;
 };
-wchar_t MainDlgPlay::s_letter = 0;
 
 std::vector<short> Joined(std::initializer_list<int> rows) {
   std::vector<short> all;
@@ -251,14 +138,10 @@ TEST_F(MainDlgPlay, PlayPlaysTheCheckedTracksAndPlayWhilePlayingDoesNothing) {
 
 TEST_F(MainDlgPlay, PlayWithNothingCheckedWarnsAndStartsNothing) {
   for (int row = 0; row < 3; ++row) dlg.m_listTracks.SetCheck(row, FALSE);
-  std::wstring text;
-  BoxDriver driver(AfxGetApp()->m_pszAppName, [&text](HWND box) {
-    text = DialogText(box);
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-  });
+  BoxAnswer box(AfxGetApp()->m_pszAppName);
   dlg.OnPlay();
-  EXPECT_TRUE(driver.Found());
-  EXPECT_NE(text.find(L"Warning: No Audio Track Checked!"), std::wstring::npos) << text;
+  EXPECT_TRUE(box.Found());
+  EXPECT_NE(box.Text().find(L"Warning: No Audio Track Checked!"), std::wstring::npos) << box.Text();
   EXPECT_FALSE(dlg.m_bPlaying);
   EXPECT_EQ(dlg.m_pOutputThread, nullptr);
 }
@@ -290,14 +173,10 @@ TEST_F(MainDlgPlay, PlayCurrentWithoutASelectionKeepsPlaying) {
   dlg.OnPauseResume();
   const int sector = dlg.m_nReadSector;
   dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
-  std::wstring text;
-  BoxDriver driver(AfxGetApp()->m_pszAppName, [&text](HWND box) {
-    text = DialogText(box);
-    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-  });
+  BoxAnswer box(AfxGetApp()->m_pszAppName);
   dlg.OnPlayCurrent();
-  EXPECT_TRUE(driver.Found());
-  EXPECT_NE(text.find(L"No Audio Track Selected!"), std::wstring::npos) << text;
+  EXPECT_TRUE(box.Found());
+  EXPECT_NE(box.Text().find(L"No Audio Track Selected!"), std::wstring::npos) << box.Text();
   EXPECT_TRUE(dlg.m_bPlaying);
   EXPECT_EQ(dlg.m_nCurrentTrack, 0);
   EXPECT_EQ(dlg.m_nReadSector, sector);

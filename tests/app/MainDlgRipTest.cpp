@@ -5,39 +5,21 @@
 
 #include <atomic>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "VeltraskDlg.h"
 #include "engine/CDDrive.h"
 #include "engine/RippingProgress.h"
 #include "engine/Settings.h"
-#include "platform/tools/WineDrive.h"
 #include "resource.h"
+#include "tests/app/MainWindowOnDisc.h"
+#include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
 
 namespace {
 
 const int32_t kAudioSectors[] = {75, 38, 60};  // rows 1 to 3; row 0 is the data track
-
-std::wstring WindowsPath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
-}
-
-template <typename Done>
-bool PumpUntil(Done done, int ms = 20000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    PumpPending();
-    ::Sleep(5);
-  }
-  return true;
-}
 
 // Closes the job window once its job has stopped, and counts the jobs that ran.
 std::atomic<int> g_jobsRun{0};
@@ -51,108 +33,31 @@ void CALLBACK CloseStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
   }
 }
 
-// Answers the first box of this process with the caption on a thread of its own, keeping
-// its text.
-class BoxAnswer {
- public:
-  explicit BoxAnswer(const wchar_t* caption)
-      : m_thread([this, caption] {
-          for (int i = 0; i < 300 && !m_found; ++i) {
-            HWND box = nullptr;
-            EnumData data{caption, &box};
-            ::EnumWindows(Match, reinterpret_cast<LPARAM>(&data));
-            if (box) {
-              for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
-                wchar_t text[256] = L"";
-                ::GetWindowTextW(c, text, 256);
-                m_text += text;
-                m_text += L"|";
-              }
-              m_found = true;
-              ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-            } else {
-              ::Sleep(10);
-            }
-          }
-        }) {}
-  ~BoxAnswer() {
-    if (m_thread.joinable()) m_thread.join();
-  }
-  // The box's texts, once it has been answered; empty when none came.
-  std::wstring Text() {
-    if (m_thread.joinable()) m_thread.join();
-    return m_text;
-  }
-
- private:
-  struct EnumData {
-    const wchar_t* caption;
-    HWND* found;
-  };
-  static BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
-    auto* data = reinterpret_cast<EnumData*>(param);
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(hwnd, &process);
-    wchar_t cls[16] = L"", text[256] = L"";
-    ::GetClassNameW(hwnd, cls, 16);
-    ::GetWindowTextW(hwnd, text, 256);
-    if (process == ::GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 &&
-        wcscmp(text, data->caption) == 0 && ::IsWindowVisible(hwnd)) {
-      *data->found = hwnd;
-      return FALSE;
-    }
-    return TRUE;
-  }
-  std::atomic<bool> m_found{false};
-  std::wstring m_text;
-  std::thread m_thread;
-};
-
 class TestDlg : public CVeltraskDlg {
  public:
   using CVeltraskDlg::OnRip;
   using CVeltraskDlg::OnRipCurrent;
 };
 
-class MainDlgRip : public ::testing::Test {
+class MainDlgRip : public MainWindowOnDisc<TestDlg> {
  protected:
-  static void SetUpTestSuite() {
-    s_letter = cdgrab::DefineFreeWineCdDrive(L"VUTSNM", APP_RIP_DISC);
-  }
-  static void TearDownTestSuite() {
-    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
-  }
+  static void SetUpTestSuite() { DefineDisc(L"VUTSNM", APP_RIP_DISC); }
+  static void TearDownTestSuite() { RemoveDisc(); }
 
   void SetUp() override {
-    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
-    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
-    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
-    dlg.ShowWindow(SW_SHOW);
-    const CString letter = CString(s_letter) + L":";
-    bool listed = false;
-    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
-      if (g_driveLetters[i] != letter) continue;
-      DriveNum = static_cast<short>(i);
-      dlg.m_comboDrive.SetCurSel(i);
-      listed = true;
-    }
-    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
-    AlbumInfoSource = 2;
-    LoadAlbumInfo = FALSE;
-    SaveAlbumInfo = FALSE;
-    OutputFormat = 1;
-    SubFormat = 1;
-    Channel = TRUE;
-    Freq = kCDRateIndex;
-    FileStyle = 0;  // <Tracknum>
-    M3U = FALSE;
     m_folder = WindowsPath(APP_RIP_OUT);
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
-    std::filesystem::create_directories(m_folder);
-    DesDir = (m_folder + L"\\").c_str();
-    ASSERT_TRUE(PumpUntil([this] { return !g_bBusy && dlg.m_listTracks.GetItemCount() == 4; }))
-        << "the disc did not show";
+    ASSERT_NO_FATAL_FAILURE(OpenOnDisc(4, [this] {
+      OutputFormat = 1;
+      SubFormat = 1;
+      Channel = TRUE;
+      Freq = kCDRateIndex;
+      FileStyle = 0;  // <Tracknum>
+      M3U = FALSE;
+      std::error_code ignored;
+      std::filesystem::remove_all(m_folder, ignored);
+      std::filesystem::create_directories(m_folder);
+      DesDir = (m_folder + L"\\").c_str();
+    }));
     for (int row = 0; row < 4; ++row) {
       dlg.m_listTracks.SetCheck(row, FALSE);
       dlg.m_listTracks.SetItemText(row, 5, L"old status");
@@ -186,12 +91,9 @@ class MainDlgRip : public ::testing::Test {
     return true;
   }
 
-  static wchar_t s_letter;
-  TestDlg dlg;
   std::wstring m_folder;
   UINT_PTR m_timer = 0;
 };
-wchar_t MainDlgRip::s_letter = 0;
 
 TEST_F(MainDlgRip, RipMakesOneJobOfTheCheckedAudioRowsAndEmptiesTheStatusColumn) {
   dlg.m_listTracks.SetCheck(0, TRUE);  // a data row refuses the check

@@ -24,6 +24,7 @@
 #include "resource.h"
 #include "tests/discinfo/CddbTestServer.h"
 #include "tests/engine/FakeCDLibrary.h"
+#include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
 
 namespace {
@@ -38,18 +39,6 @@ class OneLetter : public CDriveLetterSource {
   }
   BOOL Accessible(TCHAR) override { return TRUE; }
 };
-
-// Pumps messages until done() or the time is up.
-template <typename Done>
-bool PumpUntil(Done done, int ms = 15000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    PumpPending();
-    ::Sleep(5);
-  }
-  return true;
-}
 
 bool WaitForRefresh() {
   PumpPending();  // the first refresh is a posted message
@@ -112,8 +101,7 @@ class BoxAnswerer {
   BoxAnswerer()
       : m_thread([this] {
           while (!m_stop) {
-            HWND box = ::FindWindowW(L"#32770", AfxGetApp()->m_pszAppName);
-            if (box && ::IsWindowVisible(box)) {
+            if (HWND box = FindOwnWindow(AfxGetApp()->m_pszAppName)) {
               wchar_t text[256] = L"";
               ::GetDlgItemTextW(box, 0xFFFF, text, 256);
               {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "resource.h"
+#include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
 
 namespace {
@@ -21,17 +22,12 @@ class NoLetters : public CDriveLetterSource {
 // Writes the text of the first box with this caption to stderr and answers it.
 void AnswerBoxOnce(const wchar_t* caption) {
   std::thread([caption] {
-    for (int i = 0; i < 3000; ++i) {
-      HWND box = ::FindWindowW(L"#32770", caption);
-      if (box && ::IsWindowVisible(box)) {
-        wchar_t text[512] = L"";
-        ::GetDlgItemTextW(box, 0xFFFF, text, 512);
-        fprintf(stderr, "box: %ls\n", text);
-        fflush(stderr);
-        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-        return;
-      }
-      ::Sleep(10);
+    if (HWND box = WaitForOwnWindow(caption, 30000)) {
+      wchar_t text[512] = L"";
+      ::GetDlgItemTextW(box, 0xFFFF, text, 512);
+      fprintf(stderr, "box: %ls\n", text);
+      fflush(stderr);
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
   }).detach();
 }

@@ -3,12 +3,10 @@
 // remembered answer, Ctrl+C).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/window/BoxDriver.h"
 #include "uikit/XMessageBox.h"
 
 namespace {
@@ -170,70 +168,11 @@ TEST(XMessageBoxAnswer, ValueNameMapsTheModuleThroughTheAlphabet) {
 
 // ---- Live boxes ----------------------------------------------------------------------
 
-struct BoxSearch {
-  const wchar_t* caption;
-  HWND found;
-};
-
-BOOL CALLBACK MatchOwnBox(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(hwnd, &process);
-  wchar_t cls[16] = L"", text[256] = L"";
-  ::GetClassNameW(hwnd, cls, 16);
-  ::GetWindowTextW(hwnd, text, 256);
-  if (process == ::GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 &&
-      wcscmp(text, search->caption) == 0 && ::IsWindowVisible(hwnd)) {
-    search->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// A visible dialog box of this process with the caption; other test programs may show
-// boxes with the same caption at the same time.
-HWND FindOwnBox(const wchar_t* caption) {
-  BoxSearch search{caption, nullptr};
-  ::EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND WaitForBox(const wchar_t* caption) {
-  for (int i = 0; i < 500; ++i) {
-    if (HWND box = FindOwnBox(caption)) return box;
-    Sleep(10);
-  }
-  return nullptr;
-}
-
 std::wstring Text(HWND hwnd) {
   wchar_t buffer[256] = L"";
   GetWindowTextW(hwnd, buffer, 256);
   return buffer;
 }
-
-// Runs act on the box once it shows, on its own thread, while the test's thread runs
-// the box's modal loop.
-class BoxDriver {
- public:
-  BoxDriver(const wchar_t* caption, std::function<void(HWND)> act)
-      : m_thread([caption, act, this] {
-          HWND box = WaitForBox(caption);
-          m_found = box != nullptr;
-          if (box) act(box);
-        }) {}
-  ~BoxDriver() {
-    if (m_thread.joinable()) m_thread.join();
-  }
-  bool Found() {
-    if (m_thread.joinable()) m_thread.join();
-    return m_found;
-  }
-
- private:
-  std::atomic<bool> m_found{false};
-  std::thread m_thread;
-};
 
 void Click(HWND box, int id) {
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
