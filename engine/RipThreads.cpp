@@ -163,8 +163,9 @@ void CRippingProgress::ReadTrack(int32_t firstSector, int32_t sectors) {
         break;
       }
       if (attempt > kMaxReadRetries) {
-        const int libError = CDLib().GetAspiLibError();
+        // Both right after the last failure, the transport status first.
         const int transportError = CDLib().GetAspiLibAspiError() & 0xFF;
+        const int libError = CDLib().GetAspiLibError();
         Stop(this);
         PostLog(FormatText(L"Error at sector %d (error code: %d, %d)", s, libError, transportError),
                 1);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "engine/CDDrive.h"
 #include "engine/CDLibrary.h"
@@ -346,24 +348,43 @@ TEST_F(RipJob, ReadFailingTwiceRetriesAndCompletesTheFile) {
   ExpectSameAudio(ReadWav(folder + L"\\02-Two.wav"), job[1]);
 }
 
+// The library's two error codes, recording the order they are asked in; each answers
+// with a value of its own, so the error line shows which code went where.
+std::vector<std::string> g_errorCalls;
+int32_t __cdecl RecordLibError() {
+  g_errorCalls.push_back("lib");
+  return 21;
+}
+int32_t __cdecl RecordTransportError() {
+  g_errorCalls.push_back("transport");
+  return 0x1234;  // only the low 8 bits are shown
+}
+
 // A sector that never reads: five retries, the error and the stop line, no finish; the
-// track before it is complete and the one being written keeps a true header.
+// track before it is complete and the one being written keeps a true header. The error
+// codes are asked for right after the last failure, the transport status first.
 TEST_F(RipJob, ReadFailingForeverStopsTheJobAndKeepsEarlierTracks) {
   LoadDisc("broken");
   const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "broken");
   const std::vector<TrackData> job = JobForRows({0, 1});
+  CDGrabberApi recording = CDLib();
+  recording.GetAspiLibError = RecordLibError;
+  recording.GetAspiLibAspiError = RecordTransportError;
+  g_errorCalls.clear();
+  SetCDGrabberApi(&recording);
   const RipRun run = RunRipJob(job);
+  SetCDGrabberApi(nullptr);
   ASSERT_FALSE(run.timedOut);
 
   EXPECT_EQ(run.CountLogged(L"Retry "), 5);
   for (int n = 1; n <= 5; ++n) {
     EXPECT_TRUE(run.Logged(L"Retry " + std::to_wstring(n) + L" to read sector 1294"));
   }
+  const std::vector<std::string> order = {"transport", "lib"};
+  EXPECT_EQ(g_errorCalls, order);
   bool errorLine = false;
   for (const auto& line : run.log) {
-    if (line.second.rfind(L"Error at sector 1294 (error code: ", 0) == 0) {
-      errorLine = line.first == 1;
-    }
+    if (line.second == L"Error at sector 1294 (error code: 21, 52)") errorLine = line.first == 1;
   }
   EXPECT_TRUE(errorLine);
   const std::pair<int, std::wstring> stop{2, L"Reach Maximum Retries, Forced to Stop."};
