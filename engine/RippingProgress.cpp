@@ -18,9 +18,6 @@ constexpr wchar_t kPlacementSection[] = L"Position";
 constexpr wchar_t kPlacementValue[] = L"{5634F63C-A087-4A6C-87F3-E2C0F266F0E8}";
 constexpr uint32_t kRipRingCapacity = 0xFFFFF;
 constexpr unsigned short kSectorsPerRead = 26;
-// A worker polls the running flag at least every 100 ms, so once the flag is clear it
-// ends well within this; only a thread stuck outside our loops waits this long.
-constexpr DWORD kStopGraceMs = 15000;
 
 // LAME's published configuration record: the library copies dwStructSize bytes of it.
 static_assert(sizeof(BE_CONFIG) == 331);
@@ -46,20 +43,25 @@ Fn LameEntry(HMODULE dll, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
 }
 
-// Waits for a thread to end while answering messages sent to this thread: the encoder
-// sends (not posts) its destination line and final progress, so a plain wait here could
-// hold it forever.
-bool WaitServicingSentMessages(HANDLE thread, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
+// Waits for a thread to end until the deadline (a GetTickCount value), answering messages
+// sent to this thread and repainting its windows meanwhile: the encoder sends (not posts)
+// its destination line and final progress, so a plain wait could hold it forever, and the
+// window must keep showing that it is aborting. Input and posted messages stay queued:
+// nothing the user clicks may run before the threads are gone.
+bool WaitServicingMessages(HANDLE thread, DWORD deadline) {
   for (;;) {
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= timeoutMs) return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
-    const DWORD result =
-        MsgWaitForMultipleObjects(1, &thread, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE);
+    const int left = static_cast<int>(deadline - GetTickCount());
+    if (left <= 0) return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+    const DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, static_cast<DWORD>(left),
+                                                   QS_SENDMESSAGE | QS_PAINT);
     if (result == WAIT_OBJECT_0) return true;
     if (result != WAIT_OBJECT_0 + 1) return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    // Bounded: a window that never validates itself must not hold the wait here.
+    for (int i = 0; i < 64 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT); ++i) {
+      DispatchMessageW(&msg);
+    }
   }
 }
 
@@ -318,12 +320,15 @@ BOOL CRippingProgress::StartThreads() {
 void CRippingProgress::StopThreads() {
   if (m_bThreadsStopped) return;
   m_bThreadsStopped = TRUE;
+  // One deadline for all three, so the whole stop is bounded: a thread that has not
+  // ended when it passes is not waited for at all.
+  const DWORD deadline = GetTickCount() + kStopDeadlineMs;
   for (CWinThread** slot : {&m_pReaderThread, &m_pConverterThread, &m_pEncoderThread}) {
     CWinThread* thread = *slot;
     if (!thread) continue;
-    if (!WaitServicingSentMessages(thread->m_hThread, kStopGraceMs)) {
+    if (!WaitServicingMessages(thread->m_hThread, deadline)) {
       // Last resort: a thread that ignores the cleared running flag this long is stuck
-      // outside our loops. Terminating it may leave a lock held; say so.
+      // in a drive or encoder call. Terminating it may leave a lock held; say so.
       TerminateThread(thread->m_hThread, static_cast<DWORD>(-1));
       EngineLog(L"A rip thread did not stop and was terminated", LOG_ERROR);
     }

@@ -47,6 +47,11 @@ class CRippingProgress : public CResizeDlg {
   explicit CRippingProgress(CWnd* pParent = nullptr);
   ~CRippingProgress() override;
 
+  // How long stopping the job waits, in all, for its threads to end after the running
+  // flag is cleared. The workers poll the flag at least every 100 ms; only a thread held
+  // in a drive or encoder call takes longer, and it is terminated when this has passed.
+  static constexpr DWORD kStopDeadlineMs = 4000;
+
   BOOL OnInitDialog() override;
 
   // Rings the job uses as A (CD data) and B (converted data); the main window owns them
@@ -198,8 +203,9 @@ class CRippingProgress : public CResizeDlg {
   void FillLameConfig();
   void SetThreadPriorities();
   BOOL StartThreads();
-  // Waits for every started thread to end, servicing sent messages meanwhile; a thread
-  // still running after the grace period is terminated (and logged). Idempotent.
+  // Waits for every started thread to end, answering sent messages and repainting
+  // meanwhile; a thread still running at the deadline (kStopDeadlineMs from the start of
+  // the stop) is terminated and logged. Idempotent.
   void StopThreads();
   void SetTaskbarState(int state);
   void SetTaskbarValue(int completed);

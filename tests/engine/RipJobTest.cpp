@@ -3,11 +3,13 @@
 // library's configuration record.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/CDDrive.h"
@@ -475,6 +477,59 @@ TEST_F(RipJob, CancelWhileTheEncoderSendsEndsWithoutTermination) {
       run.Logged(L"Rip track(s) to \"" + WinPath(RIP_TEST_OUT "/cancel-send") + L"\\01-One.wav\""));
   EXPECT_FALSE(run.Logged(L"A rip thread did not stop and was terminated"));
   EXPECT_FALSE(run.Logged(L"Finished copying!"));
+  EXPECT_LE(run.threadsAfter, run.threadsBefore);
+}
+
+// Cancel while the reader is held inside a drive call that ignores the running flag: the
+// stop waits for it until the one deadline, keeps the window painting meanwhile, then
+// terminates the reader and says so; the other threads end by themselves.
+TEST_F(RipJob, CancelTerminatesAThreadStuckInADriveCallAtTheDeadline) {
+  LoadDisc("main");
+  UseOutputFolder(RIP_TEST_OUT, "stuck");
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_TRUE(release);
+  std::atomic<bool> stuck{false};
+  TamperReads([&stuck, release](CDAudioBlock*, int32_t&) {
+    if (!stuck.exchange(true)) WaitForSingleObject(release, INFINITE);
+  });
+  DWORD stopMs = 0;
+  std::atomic<bool> stopping{false}, paintedWhileStopping{false};
+  const RipStep cancelAndTime = [&](CRippingProgress& job) {
+    const HWND hwnd = job.GetSafeHwnd();
+    stopping = true;
+    // Once the stop is under way the window is made dirty; it must be painted again
+    // before the stop ends.
+    std::thread painter([hwnd, &stopping, &paintedWhileStopping] {
+      Sleep(300);
+      InvalidateRect(hwnd, nullptr, TRUE);
+      while (stopping && !paintedWhileStopping) {
+        if (!GetUpdateRect(hwnd, nullptr, FALSE)) paintedWhileStopping = stopping.load();
+        Sleep(10);
+      }
+    });
+    const DWORD start = GetTickCount();
+    Click(IDCANCEL)(job);
+    stopMs = GetTickCount() - start;
+    stopping = false;
+    painter.join();
+    return true;
+  };
+  const RipRun run = RunRipJob(
+      JobForRows({0, 1, 2}), {[&stuck](CRippingProgress&) { return stuck.load(); }, cancelAndTime});
+  SetEvent(release);
+  CloseHandle(release);
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.result, IDCANCEL);
+  EXPECT_TRUE(paintedWhileStopping);
+  EXPECT_GE(stopMs + 50, CRippingProgress::kStopDeadlineMs)
+      << "the stuck reader was not waited for";
+  EXPECT_LT(stopMs, CRippingProgress::kStopDeadlineMs + 3000);
+  EXPECT_EQ(run.CountLogged(L"A rip thread did not stop and was terminated"), 1);
+  for (const auto& line : run.log) {
+    if (line.second == L"A rip thread did not stop and was terminated") {
+      EXPECT_EQ(line.first, 2);
+    }
+  }
   EXPECT_LE(run.threadsAfter, run.threadsBefore);
 }
 
