@@ -634,10 +634,15 @@ void CVeltraskDlg::SetFormatButtonImage() {
 
 // ---- Settings -------------------------------------------------------------------------
 
+// The engine has logged the failure; the user is told here.
 BOOL CVeltraskDlg::LoadSettings() {
-  return ::LoadSettings(g_strSettingsFolder + L"\\" + kSettingsFileName);
+  if (::LoadSettings(g_strSettingsFolder + L"\\" + kSettingsFileName)) return TRUE;
+  AfxMessageBox(L"Error on loading settings!", MB_OK | MB_ICONERROR);
+  return FALSE;
 }
 
 BOOL CVeltraskDlg::SaveSettings() {
-  return ::SaveSettings(g_strSettingsFolder + L"\\" + kSettingsFileName);
+  if (::SaveSettings(g_strSettingsFolder + L"\\" + kSettingsFileName)) return TRUE;
+  AfxMessageBox(L"Error on saving settings!", MB_OK | MB_ICONERROR);
+  return FALSE;
 }

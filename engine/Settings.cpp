@@ -161,9 +161,25 @@ BOOL SaveKey(const Key& key, LPCTSTR iniPath) {
 
 }  // namespace
 
+namespace {
+
+// The profile functions read a file they cannot open as an empty one, which would pass
+// for a file of defaults. A file that is there but cannot be read (locked by another
+// program, a folder, no access) is a failed load instead.
+bool ExistsButCannotBeRead(LPCTSTR path) {
+  if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return false;
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  CloseHandle(file);
+  return false;
+}
+
+}  // namespace
+
 BOOL LoadSettings(LPCTSTR iniPath) {
   try {
-    if (!iniPath || !*iniPath) AfxThrowInvalidArgException();
+    if (!iniPath || !*iniPath || ExistsButCannotBeRead(iniPath)) AfxThrowInvalidArgException();
     CString localDefault;
     GetSettingsFolder(localDefault);
     localDefault += L"\\Local CDDB";

@@ -75,9 +75,11 @@ BOOL GetSettingsFolder(CString& folder);
 void GetDefaultOutputFolder(CString& folder);
 
 // Every key in the order of the file's table, each with its default; a missing file
-// gives every default. FALSE after logging "Error on loading settings!" as a warning:
-// the values read so far stay, the rest hold their defaults.
+// gives every default. FALSE after logging "Error on loading settings!" as a warning
+// (also for a file that is there but cannot be read): the values read so far stay, the
+// rest hold their defaults. The caller tells the user.
 BOOL LoadSettings(LPCTSTR iniPath);
 // Every key, then flushes the system's profile cache so the file is on disk. FALSE after
-// logging "Error on saving settings!" as a warning: keys written so far stay.
+// logging "Error on saving settings!" as a warning: keys written so far stay. The caller
+// tells the user.
 BOOL SaveSettings(LPCTSTR iniPath);

@@ -186,6 +186,82 @@ TEST_F(SettingsFile, FailuresAreLoggedAsWarnings) {
   EXPECT_EQ(lines[1], std::make_pair(1, std::wstring(L"Error on saving settings!")));
 }
 
+// Ways a settings file that is there can refuse to be read or written.
+// (A read-only file is not among them: under Wine run as root it stays writable.)
+enum class Block { Locked, Folder };
+
+// Holds the file at path blocked for the life of the object.
+class BlockedFile {
+ public:
+  BlockedFile(const std::wstring& path, Block how) : m_path(path), m_how(how) {
+    switch (how) {
+      case Block::Locked:  // another program holds it open, sharing nothing
+        m_handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(m_handle, INVALID_HANDLE_VALUE);
+        break;
+      case Block::Folder:
+        DeleteFileW(path.c_str());
+        EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+        break;
+    }
+  }
+  ~BlockedFile() {
+    if (m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
+    if (m_how == Block::Folder) RemoveDirectoryW(m_path.c_str());
+  }
+
+ private:
+  std::wstring m_path;
+  Block m_how;
+  HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
+
+// A file that cannot be read is a failed load, not a file of defaults: the warning, and
+// every value keeps what it held.
+TEST_F(SettingsFile, UnreadableFileFailsTheLoad) {
+  struct Case {
+    const char* name;
+    Block how;
+  };
+  for (const Case& c : {Case{"locked", Block::Locked}, Case{"a folder", Block::Folder}}) {
+    SCOPED_TRACE(c.name);
+    WriteFile("[OUTPUT]\r\nVolume=37\r\n");
+    LogCapture log;
+    {
+      BlockedFile blocked(m_path, c.how);
+      SetDefaults();
+      EXPECT_FALSE(LoadSettings(m_path.c_str()));
+    }
+    EXPECT_EQ(Volume, 100);
+    const auto lines = LogCapture::Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], std::make_pair(1, std::wstring(L"Error on loading settings!")));
+  }
+}
+
+TEST_F(SettingsFile, UnwritableFileFailsTheSave) {
+  struct Case {
+    const char* name;
+    Block how;
+  };
+  for (const Case& c : {Case{"locked", Block::Locked}, Case{"a folder", Block::Folder}}) {
+    SCOPED_TRACE(c.name);
+    WriteFile("[OUTPUT]\r\nVolume=37\r\n");
+    LogCapture log;
+    {
+      BlockedFile blocked(m_path, c.how);
+      EXPECT_FALSE(SaveSettings(m_path.c_str()));
+    }
+    const auto lines = LogCapture::Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], std::make_pair(1, std::wstring(L"Error on saving settings!")));
+    if (c.how == Block::Locked) {
+      EXPECT_EQ(ReadFile(), "[OUTPUT]\r\nVolume=37\r\n");
+    }
+  }
+}
+
 TEST(SettingsTables, LookupsFallBackToTheDefaultOutsideTheTable) {
   struct Case {
     int index;
