@@ -4,6 +4,7 @@
 #include "engine/EngineLog.h"
 #include "engine/OutputNaming.h"
 #include "engine/Settings.h"
+#include "framework/core/Exceptions.h"
 
 namespace {
 
@@ -80,7 +81,15 @@ void CVeltraskDlg::RefreshDestinations() {
     if (itemData < 0) {
       m_listTracks.SetItemText(row, kColDest, L"Not an audio track");
     } else {
-      m_listTracks.SetItemText(row, kColDest, BuildOutputName(static_cast<short>(row)));
+      // A track the naming cannot name (no title in the record) gets no destination:
+      // ripping it would stop the job instead of writing a file.
+      CString destination;
+      try {
+        destination = BuildOutputName(static_cast<short>(row));
+      } catch (CInvalidArgException* e) {
+        e->Delete();
+      }
+      m_listTracks.SetItemText(row, kColDest, destination);
     }
   }
   if (rows > 0) {

@@ -48,6 +48,15 @@ const FileStyleRule* CurrentStyle() {
   return FileStyle >= 0 && FileStyle < kFileStyleCount ? &kFileStyles[FileStyle] : nullptr;
 }
 
+// A step made of dots and blanks alone ("." and ".." above all) would be read as this or
+// the parent folder, or cut to nothing, by the system.
+bool OnlyDotsAndBlanks(const CString& step) {
+  for (int i = 0; i < step.GetLength(); ++i) {
+    if (step[i] != L'.' && !std::iswspace(step[i])) return false;
+  }
+  return true;
+}
+
 // Names the system keeps for devices: "CON" or "con.mp3" opens the console, not a file.
 // Windows compares the part before the first dot, trailing blanks ignored.
 bool IsReservedDeviceName(const CString& name) {
@@ -96,7 +105,8 @@ CString SanitizeFileName(const CString& name) {
     --length;
   }
   result = result.Left(length);
-  if (result.IsEmpty()) return CString(L"_");
+  // An empty result stays empty: the field is left out of the name, and an empty step
+  // between two folder breaks names no folder of its own.
   if (IsReservedDeviceName(result)) result.Insert(0, L'_');
   return result;
 }
@@ -120,60 +130,73 @@ CString BuildOutputFolder() {
   if (!style) return result;
   const CString artist = SanitizeFileName(g_cddbRecord.m_artist);
   const CString album = SanitizeFileName(g_cddbRecord.m_title);
-  for (const wchar_t* piece = style->prefix; *piece; ++piece) {
+  // Each step between folder breaks is built apart: record texts are sanitised one by
+  // one, but separators around empty fields can still join into "..".
+  CString step;
+  for (const wchar_t* piece = style->prefix;; ++piece) {
     switch (*piece) {
       case L'A':
-        result += artist;
-        break;
+        step += artist;
+        continue;
       case L'B':
-        result += album;
-        break;
+        step += album;
+        continue;
       case L'S':
-        result += Separator;
-        break;
+        step += Separator;
+        continue;
       case L'Y':
-        result.AppendFormat(L"%d", g_cddbRecord.m_year);
-        break;
+        step.AppendFormat(L"%d", g_cddbRecord.m_year);
+        continue;
       case L'K':
-        result += L"Track";
-        break;
+        step += L"Track";
+        continue;
       default:
-        result += *piece;
         break;
     }
+    // A folder break or the end of the prefix (the start of the file name, whose last
+    // step is checked when the name is completed).
+    if (*piece && !step.IsEmpty() && OnlyDotsAndBlanks(step)) {
+      for (int i = 0; i < step.GetLength(); ++i) step.SetAt(i, L'_');
+    }
+    result += step;
+    step.Empty();
+    if (!*piece) break;
+    result += *piece;
   }
   return result;
 }
 
-CString BuildOutputFilePart(short trackIndex) {
-  if (trackIndex < 0) AfxThrowInvalidArgException();
-  CString number;
-  number.Format(L"%02d", trackIndex + 1);
-  CString result;
+CString BuildOutputPath(const CString& folder, short trackIndex) {
+  if (trackIndex < 0 || trackIndex >= g_cddbRecord.m_trackTitles.GetSize()) {
+    AfxThrowInvalidArgException();
+  }
+  CString result(folder);
   if (const FileStyleRule* style = CurrentStyle()) {
-    // A record with fewer titles than the disc has tracks names the rest as the
-    // placeholder record would, rather than failing the whole track list.
-    CString title = trackIndex < g_cddbRecord.m_trackTitles.GetSize()
-                        ? g_cddbRecord.m_trackTitles[trackIndex]
-                        : L"Track" + number;
+    CString number;
+    number.Format(L"%02d", trackIndex + 1);
+    const CString title = SanitizeFileName(g_cddbRecord.m_trackTitles[trackIndex]);
     switch (style->part) {
       case FilePart::Number:
-        result = number;
+        result += number;
         break;
       case FilePart::Title:
-        result = SanitizeFileName(title);
+        result += title;
         break;
       case FilePart::NumberTitle:
-        result = number + Separator + SanitizeFileName(title);
+        result += number + Separator + title;
         break;
     }
   }
   result += GetFormatExtension(OutputFormat);
+  // With every field empty and no extension (a format outside 1 to 3) nothing names a
+  // file: the path would be the folder itself, or "." or "..". Such a track has no name.
+  const CString name = result.Mid(result.ReverseFind(L'\\') + 1);
+  if (name.IsEmpty() || OnlyDotsAndBlanks(name)) AfxThrowInvalidArgException();
   return result;
 }
 
 CString BuildOutputName(short trackIndex) {
-  return BuildOutputFolder() + BuildOutputFilePart(trackIndex);
+  return BuildOutputPath(BuildOutputFolder(), trackIndex);
 }
 
 CString MakeUniqueFileName(const CString& path) {

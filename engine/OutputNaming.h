@@ -29,21 +29,24 @@ CString GetFileStyleText(short style);
 CString GetFileStyleText(short style, const CString& separator);
 
 // The nine characters \ / " < > | * ? : and control characters become "_"; white space is
-// trimmed and trailing dots dropped. A result that would be empty (or only dots and blanks)
-// is "_", and a reserved device name (CON, NUL, COM1, LPT1 ..., extension or not) gets a
-// leading "_", so the result is always a single usable name step.
+// trimmed and trailing dots dropped, so a text of dots and blanks alone gives an empty
+// result (an empty field). A reserved device name (CON, NUL, COM1, LPT1 ..., extension or
+// not) gets a leading "_". The result never breaks out of its own name step.
 CString SanitizeFileName(const CString& name);
 
 // ".wav" for 1, ".mp3" for 2, ".ogg" for 3, empty for anything else.
 CString GetFormatExtension(short format);
 
-// DesDir + the folder prefix of FileStyle for the current record (no track needed).
+// DesDir + the folder prefix of FileStyle for the current record (no track needed). A
+// folder step that would be made of dots and blanks alone (separators around empty
+// fields) has them replaced by "_".
 CString BuildOutputFolder();
-// The file part of track index (N, T or N S T) + the extension of OutputFormat; what
-// BuildOutputFolder's result is completed with. An index at or beyond the record's titles
-// is named with the "Track%02d" title; a negative index throws CInvalidArgException.
-CString BuildOutputFilePart(short trackIndex);
-// BuildOutputFolder() + BuildOutputFilePart(trackIndex).
+// folder + the file part of track index (N, T or N S T) + the extension of OutputFormat:
+// the one rule for both the Destination column and the rip, which passes the folder it
+// built at the start of the track. Throws CInvalidArgException for an index outside the
+// record's titles, and when no file name is left (every field empty and no extension).
+CString BuildOutputPath(const CString& folder, short trackIndex);
+// BuildOutputPath(BuildOutputFolder(), trackIndex); throws as that does.
 CString BuildOutputName(short trackIndex);
 
 // The first of "<base> (2)<ext>", "<base> (3)<ext>" ... that names neither a file nor a

@@ -35,10 +35,9 @@ void CRippingProgress::RipTrack(const CString& folder) {
   m_nTrackSamplesDone.store(0);
   const unsigned short current = m_nCurrentTrack.load();
   if (current >= m_jobList.GetSize()) AfxThrowInvalidArgException();
-  const short track = m_jobList[current].nTrack;
-  if (track < 0 || track >= g_cddbRecord.m_trackTitles.GetSize()) AfxThrowInvalidArgException();
-
-  const CString path = folder + BuildOutputFilePart(track);
+  // The same rule as the track list's Destination column; a track it cannot name
+  // throws, and the encoder loop reports it.
+  const CString path = BuildOutputPath(folder, m_jobList[current].nTrack);
   const CString outputFolder = FolderOf(path);
   if (!PathFileExistsW(outputFolder) && !CreateDirectoryPath(outputFolder)) {
     CString text;

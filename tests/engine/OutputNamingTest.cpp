@@ -89,26 +89,79 @@ TEST_F(Naming, StylesBuildTheirPaths) {
     SetTitles(c.index + 1, c.index, c.title);
     CString name = BuildOutputName(c.index);
     EXPECT_EQ(Narrow(name), Narrow(c.expected)) << "style " << c.style;
-    // The rip completes the folder with the file part: both ways must agree.
-    EXPECT_EQ(Narrow(BuildOutputFolder() + BuildOutputFilePart(c.index)), Narrow(name));
+    // The rip completes the folder it built at the start of the track: the same path.
+    EXPECT_EQ(Narrow(BuildOutputPath(BuildOutputFolder(), c.index)), Narrow(name));
   }
 }
 
-TEST_F(Naming, MissingTitlesAreNamedAsPlaceholdersAndNegativeIndexThrows) {
-  SetTitles(2, 0, L"Intro");
-  EXPECT_EQ(Narrow(BuildOutputName(1)), "D:\\Music\\Artist\\Album\\02-Title.mp3");
-  EXPECT_EQ(Narrow(BuildOutputName(2)), "D:\\Music\\Artist\\Album\\03-Track03.mp3");
-  FileStyle = 2;
-  EXPECT_EQ(Narrow(BuildOutputName(9)), "D:\\Music\\Track10.mp3");
-
-  bool threw = false;
-  try {
-    BuildOutputName(-1);
-  } catch (CInvalidArgException* e) {
-    threw = true;
-    e->Delete();
+// Empty record texts are empty fields; only a step that separators alone would make "."
+// or ".." (or blanks) is mended, so every name stays below DesDir.
+TEST_F(Naming, EmptyTextsGiveEmptyFields) {
+  const StyleCase cases[] = {
+      {11, 2, L"-", L"", L"Album", 1999, 0, L"Title", L"D:\\Music\\\\Album\\01-Title.mp3"},
+      {9, 2, L"-", L"", L"", 1999, 0, L"", L"D:\\Music\\\\\\.mp3"},
+      {2, 2, L"-", L"Artist", L"Album", 1999, 0, L"", L"D:\\Music\\.mp3"},
+      {3, 1, L"-", L"Artist", L"Album", 1999, 2, L" ", L"D:\\Music\\03-.wav"},
+      {4, 2, L"-", L"", L"", 1999, 0, L"", L"D:\\Music\\--.mp3"},
+      {6, 3, L"-", L"", L"", 0, 0, L"", L"D:\\Music\\--0-01-.ogg"},
+      {8, 2, L"-", L"", L"", 1999, 0, L"Title", L"D:\\Music\\-\\Title.mp3"},
+      // Separators around empty fields that would make "." or "..": mended.
+      {8, 2, L"..", L"", L"", 1999, 0, L"Title", L"D:\\Music\\__\\Title.mp3"},
+      {10, 2, L".", L"", L"", 1999, 0, L"Title", L"D:\\Music\\_\\01.Title.mp3"},
+      {10, 2, L" ", L"", L"..", 1999, 0, L"Title", L"D:\\Music\\_\\01 Title.mp3"},
+      // Not made of dots and blanks alone: kept.
+      {12, 2, L".", L"", L"", 0, 0, L"Title", L"D:\\Music\\..0\\01.Title.mp3"},
+      {4, 2, L"..", L"", L"", 1999, 0, L"", L"D:\\Music\\.....mp3"},
+  };
+  for (const StyleCase& c : cases) {
+    FileStyle = c.style;
+    OutputFormat = c.format;
+    Separator = c.separator;
+    g_cddbRecord.m_artist = c.artist;
+    g_cddbRecord.m_title = c.album;
+    g_cddbRecord.m_year = c.year;
+    SetTitles(c.index + 1, c.index, c.title);
+    EXPECT_EQ(Narrow(BuildOutputName(c.index)), Narrow(c.expected))
+        << "style " << c.style << " separator " << Narrow(c.separator);
   }
-  EXPECT_TRUE(threw);
+}
+
+// A track the record has no title for, or whose name would have no file name at all, is
+// not named: the column shows no path and the rip of it stops with an error.
+TEST_F(Naming, TracksThatCannotBeNamedThrow) {
+  const struct {
+    const char* name;
+    short style;
+    short format;
+    LPCWSTR separator;
+    short index;
+    LPCWSTR title;  // of every track
+  } cases[] = {
+      {"index at the title count", 11, 2, L"-", 2, L"Title"},
+      {"index beyond it", 0, 2, L"-", 9, L"Title"},
+      {"style outside the table", 13, 2, L"-", 2, L"Title"},
+      {"negative index", 11, 2, L"-", -1, L"Title"},
+      {"empty title, no extension", 2, 0, L"-", 0, L""},
+      {"style outside the table, no extension", 13, 0, L"-", 0, L"Title"},
+      {"separators alone make \"..\"", 4, 0, L".", 0, L""},
+  };
+  g_cddbRecord.m_artist.Empty();
+  g_cddbRecord.m_title.Empty();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FileStyle = c.style;
+    OutputFormat = c.format;
+    Separator = c.separator;
+    SetTitles(2, 0, c.title);
+    bool threw = false;
+    try {
+      BuildOutputName(c.index);
+    } catch (CInvalidArgException* e) {
+      threw = true;
+      e->Delete();
+    }
+    EXPECT_TRUE(threw);
+  }
 }
 
 TEST_F(Naming, StyleTextsShowTheSeparator) {
@@ -141,13 +194,13 @@ TEST(SanitizeFileName, Cases) {
       {L"Vol. 1", L"Vol. 1"},
       {L".hidden", L".hidden"},
       {L"%s%n", L"%s%n"},
-      // Nothing left that names a step of its own.
-      {L"", L"_"},
-      {L"   ", L"_"},
-      {L".", L"_"},
-      {L"..", L"_"},
-      {L"...", L"_"},
-      {L" . . ", L"_"},
+      // Nothing left: an empty field, never a step of its own.
+      {L"", L""},
+      {L"   ", L""},
+      {L".", L""},
+      {L"..", L""},
+      {L"...", L""},
+      {L" . . ", L""},
       // Windows drops trailing dots and blanks: the name on disk must be the name built.
       {L"Live...", L"Live"},
       {L"Live. .", L"Live"},
@@ -179,9 +232,9 @@ TEST(SanitizeFileName, Cases) {
 
 // The playlist is named SanitizeFileName(album) + ".m3u" in the output folder.
 TEST(SanitizeFileName, PlaylistNamesAreUsable) {
-  EXPECT_EQ(Narrow(SanitizeFileName(L"") + L".m3u"), "_.m3u");
+  EXPECT_EQ(Narrow(SanitizeFileName(L"") + L".m3u"), ".m3u");
   EXPECT_EQ(Narrow(SanitizeFileName(L"CON") + L".m3u"), "_CON.m3u");
-  EXPECT_EQ(Narrow(SanitizeFileName(L"..") + L".m3u"), "_.m3u");
+  EXPECT_EQ(Narrow(SanitizeFileName(L"..") + L".m3u"), ".m3u");
 }
 
 bool IsDeviceStem(std::wstring step) {
@@ -250,6 +303,12 @@ TEST_F(Naming, NoRecordTextLeavesDesDir) {
       for (;;) {
         size_t stop = rest.find_first_of(L"\\/", start);
         std::wstring step = rest.substr(start, stop == std::wstring::npos ? stop : stop - start);
+        // An empty text leaves an empty folder step, which the system passes over; the
+        // file name itself is never empty.
+        if (step.empty() && stop != std::wstring::npos) {
+          start = stop + 1;
+          continue;
+        }
         EXPECT_FALSE(step.empty()) << where;
         EXPECT_NE(step.find_first_not_of(L". "), std::wstring::npos) << where;
         if (!step.empty()) {

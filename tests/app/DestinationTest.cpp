@@ -1,0 +1,201 @@
+// The track list's Destination column against what the rip writes, in the real main
+// window over a generated disc (a data track, then three audio tracks) behind a Wine
+// CD-ROM letter.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "EventLog.h"
+#include "VeltraskDlg.h"
+#include "engine/CDDrive.h"
+#include "engine/OutputNaming.h"
+#include "engine/RippingProgress.h"
+#include "engine/Settings.h"
+#include "platform/tools/WineDrive.h"
+#include "resource.h"
+#include "tests/window/TestApp.h"
+
+namespace {
+
+const int32_t kAudioSectors[] = {75, 38, 60};  // rows 1 to 3; row 0 is the data track
+
+std::wstring WindowsPath(const std::string& unixPath) {
+  std::wstring path = L"Z:";
+  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return path;
+}
+
+template <typename Done>
+bool PumpUntil(Done done, int ms = 20000) {
+  const DWORD end = ::GetTickCount() + ms;
+  while (!done()) {
+    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
+    PumpPending();
+    ::Sleep(5);
+  }
+  return true;
+}
+
+// Closes the job window once its job has stopped.
+void CALLBACK CloseStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  CRippingProgress* job = g_pRippingProgress;
+  if (!job || !job->GetSafeHwnd() || job->m_bRunning.load()) return;
+  if (job->GetDlgItem(IDCANCEL)->IsWindowEnabled()) {
+    ::PostMessageW(job->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+    job->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);  // once
+  }
+}
+
+// The event log's texts from index first on.
+std::vector<std::wstring> LogFrom(INT_PTR first) {
+  std::lock_guard<std::mutex> lock(g_logItemsLock);
+  std::vector<std::wstring> lines;
+  for (INT_PTR i = first; i < g_logItems.GetSize(); ++i)
+    lines.push_back(g_logItems[i]->m_strDescription.GetString());
+  return lines;
+}
+
+INT_PTR LogSize() {
+  std::lock_guard<std::mutex> lock(g_logItemsLock);
+  return g_logItems.GetSize();
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class TestDlg : public CVeltraskDlg {
+ public:
+  using CVeltraskDlg::OnRip;
+};
+
+class Destination : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_letter = cdgrab::DefineFreeWineCdDrive(L"VUTSNM", APP_RIP_DISC);
+  }
+  static void TearDownTestSuite() {
+    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
+  }
+
+  void SetUp() override {
+    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
+    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
+    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
+    dlg.ShowWindow(SW_SHOW);
+    const CString letter = CString(s_letter) + L":";
+    bool listed = false;
+    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
+      if (g_driveLetters[i] != letter) continue;
+      DriveNum = static_cast<short>(i);
+      dlg.m_comboDrive.SetCurSel(i);
+      listed = true;
+    }
+    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
+    AlbumInfoSource = 2;
+    LoadAlbumInfo = FALSE;
+    SaveAlbumInfo = FALSE;
+    OutputFormat = 1;
+    SubFormat = 1;
+    Channel = TRUE;
+    Freq = kCDRateIndex;
+    Separator = L"-";
+    M3U = TRUE;
+    ASSERT_TRUE(PumpUntil([this] { return !g_bBusy && dlg.m_listTracks.GetItemCount() == 4; }))
+        << "the disc did not show";
+    m_timer = SetTimer(nullptr, 0, 10, CloseStoppedJob);
+  }
+
+  void TearDown() override {
+    KillTimer(nullptr, m_timer);
+    dlg.DestroyWindow();
+  }
+
+  std::vector<std::wstring> Destinations() {
+    std::vector<std::wstring> texts;
+    for (int row = 0; row < dlg.m_listTracks.GetItemCount(); ++row)
+      texts.push_back(dlg.m_listTracks.GetItemText(row, 6).GetString());
+    return texts;
+  }
+
+  static wchar_t s_letter;
+  TestDlg dlg;
+  UINT_PTR m_timer = 0;
+};
+wchar_t Destination::s_letter = 0;
+
+// A record with a titled, an empty-titled and an untitled track (the record has no title
+// for the last row), in styles that leave fields empty: every row that shows a path is
+// ripped to exactly that path, and the row that shows none stops the job instead of
+// being written under a name of the rip's own.
+TEST_F(Destination, TheColumnShowsWhatTheRipWrites) {
+  struct Case {
+    const char* name;
+    short style;
+    const wchar_t* artist;
+    const wchar_t* album;
+  };
+  const Case cases[] = {
+      {"number and title", 3, L"Artist", L"Album"},
+      {"title alone", 2, L"Artist", L"Album"},
+      {"folders, no artist", 11, L"", L"Album"},
+      {"folders, no album", 9, L"Artist", L""},
+  };
+  const std::wstring root = WindowsPath(APP_DEST_OUT);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+    std::filesystem::create_directories(root);
+    DesDir = (root + L"\\").c_str();
+    FileStyle = c.style;
+    g_cddbRecord.m_artist = c.artist;
+    g_cddbRecord.m_title = c.album;
+    g_cddbRecord.m_trackTitles.RemoveAll();
+    for (const wchar_t* title : {L"Data", L"One", L""}) g_cddbRecord.m_trackTitles.Add(title);
+    dlg.RefreshDestinations();
+    const std::vector<std::wstring> shown = Destinations();
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[0], L"Not an audio track");
+    EXPECT_FALSE(shown[1].empty());
+    EXPECT_FALSE(shown[2].empty());
+    EXPECT_TRUE(shown[3].empty()) << std::string(shown[3].begin(), shown[3].end());
+
+    for (int row = 0; row < 4; ++row) dlg.m_listTracks.SetCheck(row, row > 0);
+    const INT_PTR from = LogSize();
+    dlg.OnRip();
+    ASSERT_EQ(g_pRippingProgress, nullptr);
+
+    std::vector<std::wstring> ripped;
+    const std::wstring prefix = L"Rip track(s) to \"";
+    bool stopped = false;
+    for (const std::wstring& line : LogFrom(from)) {
+      if (line.rfind(prefix, 0) == 0)
+        ripped.push_back(line.substr(prefix.size(), line.size() - prefix.size() - 1));
+      stopped |= line == L"An error occurred while encoding";
+    }
+    const std::vector<std::wstring> expected = {shown[1], shown[2]};
+    EXPECT_EQ(ripped, expected);
+    EXPECT_TRUE(stopped) << "the untitled row did not stop the job";
+    for (int row = 1; row <= 2; ++row) {
+      std::error_code error;
+      EXPECT_EQ(std::filesystem::file_size(shown[row], error),
+                44 + kAudioSectors[row - 1] * 2352ull)
+          << std::string(shown[row].begin(), shown[row].end());
+    }
+    // The playlist is named after the album; without one it is ".m3u".
+    const std::wstring folder = shown[1].substr(0, shown[1].rfind(L'\\'));
+    const std::wstring playlist = folder + L"\\" + c.album + L".m3u";
+    const std::string first(shown[1].begin() + shown[1].rfind(L'\\') + 1, shown[1].end());
+    const std::string second(shown[2].begin() + shown[2].rfind(L'\\') + 1, shown[2].end());
+    EXPECT_EQ(ReadBytes(playlist), first + "\r\n" + second + "\r\n");
+  }
+}
+
+}  // namespace
