@@ -253,6 +253,38 @@ TEST_F(RipJob, PlaylistAppendsAnsiNamesAndExistingFilesGetNumbers) {
   EXPECT_EQ(std::string(playlist.begin(), playlist.end()), lines);
 }
 
+// Every field empty (style <Tracktitle>, no album, no titles): the first file is ".wav",
+// the others get numbers instead of overwriting it, and all stay in DesDir. Without an
+// extension nothing names a file at all: the job stops at the first track, writing nothing.
+TEST_F(RipJob, EmptyNamesNeitherOverwriteNorLeaveTheOutputFolder) {
+  LoadDisc("main");
+  UseOutputFolder(RIP_TEST_OUT, "empty-names");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "empty-names/out");
+  FileStyle = 2;
+  g_cddbRecord.m_artist.Empty();
+  g_cddbRecord.m_title.Empty();
+  for (int i = 0; i < 3; ++i) g_cddbRecord.m_trackTitles.SetAt(i, L" ");
+  const std::vector<TrackData> job = JobForRows({0, 1, 2});
+  const RipRun run = RunRipJob(job);
+  ASSERT_TRUE(run.Logged(L"Finished copying!"));
+  const std::wstring names[] = {L".wav", L" (2).wav", L" (3).wav"};
+  for (int i = 0; i < 3; ++i) ExpectSameAudio(ReadWav(folder + L"\\" + names[i]), job[i]);
+  const std::vector<unsigned char> playlist = ReadFileBytes(folder + L"\\.m3u");
+  EXPECT_EQ(std::string(playlist.begin(), playlist.end()), ".wav\r\n (2).wav\r\n (3).wav\r\n");
+  size_t outside = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder + L"\\..")) {
+    outside += entry.path().filename() != L"out";
+  }
+  EXPECT_EQ(outside, 0u);
+
+  UseOutputFolder(RIP_TEST_OUT, "empty-names/out");
+  OutputFormat = 0;
+  const RipRun unnamed = RunRipJob(job);
+  EXPECT_TRUE(unnamed.Logged(L"An error occurred while encoding"));
+  EXPECT_FALSE(unnamed.Logged(L"Finished copying!"));
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
 // What stops a track before its file is written: a folder that cannot be made, a playlist
 // that cannot be opened. Each says so once at level 2 and stops the job; with playlists
 // off, an unusable playlist stops nothing.
