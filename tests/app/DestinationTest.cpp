@@ -16,30 +16,13 @@
 #include "engine/OutputNaming.h"
 #include "engine/RippingProgress.h"
 #include "engine/Settings.h"
-#include "platform/tools/WineDrive.h"
 #include "resource.h"
+#include "tests/app/MainWindowOnDisc.h"
 #include "tests/window/TestApp.h"
 
 namespace {
 
 const int32_t kAudioSectors[] = {75, 38, 60};  // rows 1 to 3; row 0 is the data track
-
-std::wstring WindowsPath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
-}
-
-template <typename Done>
-bool PumpUntil(Done done, int ms = 20000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    PumpPending();
-    ::Sleep(5);
-  }
-  return true;
-}
 
 // Closes the job window once its job has stopped.
 void CALLBACK CloseStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
@@ -75,40 +58,20 @@ class TestDlg : public CVeltraskDlg {
   using CVeltraskDlg::OnRip;
 };
 
-class Destination : public ::testing::Test {
+class Destination : public MainWindowOnDisc<TestDlg> {
  protected:
-  static void SetUpTestSuite() {
-    s_letter = cdgrab::DefineFreeWineCdDrive(L"VUTSNM", APP_RIP_DISC);
-  }
-  static void TearDownTestSuite() {
-    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
-  }
+  static void SetUpTestSuite() { DefineDisc(L"VUTSNM", APP_DEST_DISC); }
+  static void TearDownTestSuite() { RemoveDisc(); }
 
   void SetUp() override {
-    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
-    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
-    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
-    dlg.ShowWindow(SW_SHOW);
-    const CString letter = CString(s_letter) + L":";
-    bool listed = false;
-    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
-      if (g_driveLetters[i] != letter) continue;
-      DriveNum = static_cast<short>(i);
-      dlg.m_comboDrive.SetCurSel(i);
-      listed = true;
-    }
-    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
-    AlbumInfoSource = 2;
-    LoadAlbumInfo = FALSE;
-    SaveAlbumInfo = FALSE;
-    OutputFormat = 1;
-    SubFormat = 1;
-    Channel = TRUE;
-    Freq = kCDRateIndex;
-    Separator = L"-";
-    M3U = TRUE;
-    ASSERT_TRUE(PumpUntil([this] { return !g_bBusy && dlg.m_listTracks.GetItemCount() == 4; }))
-        << "the disc did not show";
+    ASSERT_NO_FATAL_FAILURE(OpenOnDisc(4, [] {
+      OutputFormat = 1;
+      SubFormat = 1;
+      Channel = TRUE;
+      Freq = kCDRateIndex;
+      Separator = L"-";
+      M3U = TRUE;
+    }));
     m_timer = SetTimer(nullptr, 0, 10, CloseStoppedJob);
   }
 
@@ -124,11 +87,8 @@ class Destination : public ::testing::Test {
     return texts;
   }
 
-  static wchar_t s_letter;
-  TestDlg dlg;
   UINT_PTR m_timer = 0;
 };
-wchar_t Destination::s_letter = 0;
 
 // A record with a titled, an empty-titled and an untitled track (the record has no title
 // for the last row), in styles that leave fields empty: every row that shows a path is
