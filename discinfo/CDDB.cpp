@@ -2,6 +2,7 @@
 
 #include <lmcons.h>
 
+#include <chrono>
 #include <new>
 
 #include "discinfo/DiscInfoLog.h"
@@ -45,12 +46,40 @@ void ConnectFor(CWSocket& socket, const CCDDB& client, const CCDDBServerEntry& s
   }
 }
 
+bool IsUrlPlain(char ch) {
+  return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
+         ch == '-' || ch == '.' || ch == '_' || ch == '~';
+}
+
+// The request goes out in the ANSI code page; so are the escaped bytes.
+CString EscapeUrlWord(const CString& word) {
+  const CStringA narrow(word);
+  CString escaped;
+  for (int i = 0; i < narrow.GetLength(); ++i) {
+    const char ch = narrow[i];
+    if (IsUrlPlain(ch)) {
+      escaped += static_cast<wchar_t>(ch);
+    } else {
+      escaped.AppendFormat(L"%%%02X", static_cast<unsigned>(static_cast<BYTE>(ch)));
+    }
+  }
+  return escaped;
+}
+
 void SendRequest(CWSocket& socket, const CString& request) {
   const CStringA narrow(request);
   socket.Send(narrow.GetString(), narrow.GetLength(), 0);
 }
 
 }  // namespace
+
+bool CCDDB::IsPlainCategory(LPCSTR category) {
+  if (category == nullptr || *category == '\0') return false;
+  for (LPCSTR p = category; *p != '\0'; ++p) {
+    if (!IsUrlPlain(*p)) return false;
+  }
+  return true;
+}
 
 CCDDBServerEntry::CCDDBServerEntry(BOOL bLookup)
     : m_cgiPath(bLookup ? L"/~cddb/cddb.cgi" : L"/~cddb/submit.cgi") {}
@@ -129,8 +158,15 @@ CString CCDDB::ToWideByProto(LPCSTR text) {
 
 // A server reply is untrusted: it is read into one text, but never past
 // kMaxReplyBytes, so an endless reply ends as an incomplete one (516) instead of
-// eating the memory.
+// eating the memory. Each wait is bounded by m_timeoutMs, and the whole reply by
+// kReplyDeadlineTimeouts of them: a server that trickles a byte now and then
+// would otherwise hold the disc worker (and the busy state) for as long as it
+// likes. Running past the deadline ends the reply as a wait that ran out does.
 BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, int mode) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline =
+      Clock::now() +
+      std::chrono::milliseconds(static_cast<long long>(m_timeoutMs) * kReplyDeadlineTimeouts);
   const int chunk = m_receiveChunk > 1 ? m_receiveChunk : 2;
   char* buffer = new (std::nothrow) char[chunk];
   if (buffer == nullptr) RaiseCddbError(kErrorOutOfMemory, kCddbFacilityWin32, CString());
@@ -142,7 +178,15 @@ BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, i
   const int terminatorLength = terminator != nullptr ? lstrlenA(terminator) : 0;
   try {
     for (;;) {
-      if (!socket.IsReadable(m_timeoutMs)) {
+      const long long left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      DWORD wait = m_timeoutMs;
+      if (left <= 0) {
+        wait = 0;
+      } else if (left < static_cast<long long>(wait)) {
+        wait = static_cast<DWORD>(left);
+      }
+      if (!socket.IsReadable(wait)) {
         m_lastReply = CString(reply);
         return FALSE;
       }
@@ -169,6 +213,10 @@ BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, i
       if (reply.GetLength() >= kMaxReplyBytes) {
         m_lastReply = CString(reply);
         RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply);
+      }
+      if (Clock::now() >= deadline) {
+        m_lastReply = CString(reply);
+        return FALSE;
       }
     }
   } catch (CWSocketException* e) {
@@ -237,13 +285,16 @@ void CCDDB::Read(const CCDDBServerEntry& server, DWORD discId, const CString& ca
 
     CString discIdText;
     discIdText.Format(L"%08x", discId);
+    // Unescaped, a line break, blank, '&', '#' or '%' in the category would change
+    // the request itself.
+    const CString word = EscapeUrlWord(category);
     CString request;
     if (m_proxyHost.IsEmpty()) {
-      request.Format(L"GET %s?cmd=cddb+read+%s+%s&%s HTTP/1.0\r\n\r\n", server.m_cgiPath, category,
+      request.Format(L"GET %s?cmd=cddb+read+%s+%s&%s HTTP/1.0\r\n\r\n", server.m_cgiPath, word,
                      discIdText, BuildHelloArgs());
     } else {
       request.Format(L"GET http://%s%s?cmd=cddb+read+%s+%s&%s HTTP/1.0\r\n%s\r\n\r\n",
-                     server.m_host, server.m_cgiPath, category, discIdText, BuildHelloArgs(),
+                     server.m_host, server.m_cgiPath, word, discIdText, BuildHelloArgs(),
                      BuildHostHeader(server));
     }
     SendRequest(socket, request);

@@ -47,12 +47,13 @@ class CCDDB {
   virtual BOOL ParseQueryBody(const char* body, const CString& discIdText,
                               CCDDBQueryResultArray& matches);
   // "category discid rest": rest split at its first "/" into artist and title.
+  // A category that would need escaping in a request URL is refused.
   virtual BOOL ParseMatchLine(CCDDBQueryResult& match, const CStringA& line);
   // A 210-219 reply: the record after the status line.
   virtual BOOL ParseReadReply(const char* body, CCDDBRecord& record);
   // Resets the record and fills it from an xmcd text; FALSE (with a warning line)
-  // when a required line is missing. A negative TTITLE/EXTT number throws
-  // CInvalidArgException.
+  // when a required line is missing. A TTITLE/EXTT number below 0 or above 99 is
+  // ignored with a warning line.
   virtual BOOL ParseRecordBodyHelper(CCDDBRecord& record, const char* text);
   // The next line (CR LF, or LF when the rest holds no CR LF); pos becomes null
   // when no further line ends, and no line is produced then.
@@ -81,12 +82,16 @@ class CCDDB {
   void QueryDisc(const CCDDBServerEntry& server, DWORD discId,
                  const CCDDBTrackPositionArray& positions,
                  CArray<CCDDBQueryResult, CCDDBQueryResult&>& matches);
+  // A category that is not plain goes out percent-escaped.
   void Read(const CCDDBServerEntry& server, DWORD discId, const CString& category,
             CCDDBRecord& record);
+  // Only ASCII letters, digits and "-._~": a word a request URL carries as it is.
+  static bool IsPlainCategory(LPCSTR category);
 
   virtual CString BuildHelloArgs();
   // Modes 1 and 2 stop after a one-line reply (code outside 210..219); mode 0 waits
-  // for the terminator or the peer's close. FALSE when a wait ran out.
+  // for the terminator or the peer's close. FALSE when a wait ran out or the whole
+  // reply took longer than kReplyDeadlineTimeouts waits.
   virtual BOOL ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, int mode);
   virtual void SanitizeHelloField(CString& field);
   // Just after the first blank line, or null.
@@ -97,6 +102,9 @@ class CCDDB {
 
   // A reply that grows past this without being complete is refused (516).
   static constexpr int kMaxReplyBytes = 1024 * 1024;
+  // The whole of one reply may take this many m_timeoutMs; then it ends as a wait
+  // that ran out.
+  static constexpr int kReplyDeadlineTimeouts = 2;
 
   CString m_lastReply;
   DWORD m_timeoutMs = 60000;

@@ -8,7 +8,6 @@
 
 #include "discinfo/CDDB.h"
 #include "discinfo/DiscInfoLog.h"
-#include "framework/core/Exceptions.h"
 
 namespace {
 
@@ -153,6 +152,10 @@ BOOL CCDDB::ParseMatchLine(CCDDBQueryResult& match, const CStringA& line) {
   size_t pos = 0;
   const std::string category = NextWord(s, pos);
   if (category.empty()) return FALSE;
+  // The category goes back to the server inside the read request's URL: one that
+  // would need escaping there (a line break, '&', '#', '%', '+', ...) is no
+  // category a server hands out, and the match is unusable.
+  if (!IsPlainCategory(category.c_str())) return FALSE;
   const std::string id = NextWord(s, pos);
   if (id.empty()) return FALSE;
   match.m_category = ToWideByProto(CStringA(category.c_str()));
@@ -297,9 +300,14 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
         continue;
       }
       if (n < 0) {
-        // As an element access would: the caller gets what was read so far.
-        convertFields();
-        AfxThrowInvalidArgException();
+        // No index either: callers of the client expect only CCDDBException, so a
+        // hostile key must not throw anything else out of the parse.
+        CString warning;
+        warning.Format(
+            L"CCDDB::ParseRecordBodyHelper, ignoring the %s line: its track number is below 0.",
+            CString(key));
+        DiscInfoLog(warning, kLogWarning);
+        continue;
       }
       // Only grows: a key below an earlier one must not drop the titles above it.
       if (n >= titles.GetSize()) titles.SetSize(n + 1);

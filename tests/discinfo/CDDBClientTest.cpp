@@ -56,6 +56,16 @@ int FreeLoopbackPort() {
 
 const char kHello[] = "hello=Unregistered_User_42+a_b+ZevEDUV+1.28&proto=6";
 
+// The system's own text for a code, as the exceptions are to give it.
+std::wstring SystemText(DWORD code) {
+  wchar_t text[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0x0800,
+                 text, 512, nullptr);
+  return text;
+}
+// No system message has this number.
+constexpr DWORD kCodeWithoutText = 0xFFFE;
+
 class CddbClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -377,6 +387,7 @@ TEST_F(CddbClientTest, EndlessReplyStopsAtTheCapAs516) {
   CddbTestServer::Reply endless = CddbTestServer::Page("211 Found, more than you want\r\n");
   endless.end = CddbTestServer::End::kEndless;
   testServer.Script({endless});
+  client.m_timeoutMs = 60000;  // the cap, not the whole-reply deadline, must end it
   CCDDBQueryResultArray matches;
   CString message;
   EXPECT_EQ(516u, Query(matches, &message));
@@ -471,6 +482,99 @@ TEST_F(CddbClientTest, ReadTakesTheAskedIdOverTheServersOne) {
   EXPECT_EQ(0, g_clears);
 }
 
+// Every byte comes well within one wait, so only the whole-reply deadline can end
+// these before the server is done: as a wait that ran out, with what came so far.
+TEST_F(CddbClientTest, TricklingReplyEndsAtTheWholeReplyDeadlineAs516) {
+  struct Case {
+    const char* name;
+    std::string page;
+    bool read;
+  };
+  const Case cases[] = {
+      {"query", Http(kThreeMatches), false},
+      {"read", Http(kRecordBody), true},
+  };
+  client.m_timeoutMs = 300;
+  for (const Case& c : cases) {
+    CddbTestServer::Reply trickle;
+    for (char ch : c.page) trickle.chunks.push_back(std::string(1, ch));
+    trickle.delayMs = 40;  // the whole page would take several seconds
+    testServer.Script({trickle});
+    g_log.clear();
+    DWORD code = 0;
+    CString message;
+    try {
+      if (c.read) {
+        CCDDBRecord record;
+        client.Read(server, kExampleId, L"rock", record);
+      } else {
+        CCDDBQueryResultArray matches;
+        client.QueryDisc(server, kExampleId, ExamplePositions(), matches);
+      }
+    } catch (CCDDBException* e) {
+      code = e->m_error;
+      message = e->m_message;
+      e->Delete();
+    }
+    EXPECT_EQ(516u, code) << c.name;
+    EXPECT_FALSE(message.IsEmpty()) << c.name;
+    EXPECT_LT(message.GetLength(), static_cast<int>(c.page.size())) << c.name;
+    EXPECT_EQ(0, CString(c.page.c_str()).Find(message)) << c.name;  // what came, in order
+    EXPECT_EQ(message, client.m_lastReply) << c.name;
+    ASSERT_EQ(1u, Warnings().size()) << c.name;
+  }
+}
+
+TEST_F(CddbClientTest, ReadEscapesACategoryTheURLCannotCarry) {
+  struct Case {
+    const wchar_t* category;
+    const char* word;
+  };
+  const Case cases[] = {
+      {L"rock", "rock"},
+      {L"new-age_2.x~", "new-age_2.x~"},
+      {L"ro\r\nck", "ro%0D%0Ack"},
+      {L"two words", "two%20words"},
+      {L"rock&cmd=x", "rock%26cmd%3Dx"},
+      {L"rock#x", "rock%23x"},
+      {L"100%", "100%25"},
+      {L"a+b", "a%2Bb"},
+      {L"", ""},
+  };
+  testServer.Script({CddbTestServer::Page("401 No such entry.\r\n")});
+  for (const Case& c : cases) {
+    CCDDBRecord record;
+    try {
+      client.Read(server, kExampleId, c.category, record);
+    } catch (CCDDBException* e) {
+      e->Delete();  // only the request matters here
+    }
+  }
+  const std::vector<std::string> requests = testServer.Requests();
+  ASSERT_EQ(std::size(cases), requests.size());
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(std::string("GET /~cddb/cddb.cgi?cmd=cddb+read+") + cases[i].word + "+06019002&" +
+                  kHello + " HTTP/1.0\r\n\r\n",
+              requests[i]);
+  }
+}
+
+TEST_F(CddbClientTest, ANegativeTrackKeyIsIgnoredNotThrown) {
+  std::string body = kRecordBody;
+  body.insert(body.find("EXTD="), "TTITLE-1=hostile\r\nEXTT-7=hostile\r\n");
+  testServer.Script({CddbTestServer::Page(body)});
+  CCDDBRecord record;
+  try {
+    client.Read(server, kExampleId, L"rock", record);
+  } catch (CException* e) {
+    ADD_FAILURE() << "threw " << e->GetRuntimeClass()->m_lpszClassName;
+    e->Delete();
+  }
+  ASSERT_EQ(2, record.m_trackTitles.GetSize());
+  EXPECT_EQ(CString(L"Two"), record.m_trackTitles[1]);
+  EXPECT_EQ(2u, Warnings().size());
+}
+
 TEST_F(CddbClientTest, ReadFailures) {
   struct Case {
     const char* name;
@@ -539,6 +643,38 @@ TEST_F(CddbClientTest, RaisedCodesAndTheirWarningLines) {
       e->Delete();
     }
   }
+}
+
+TEST(CddbText, ErrorMessageIsTheSystemTextOrNone) {
+  struct Case {
+    DWORD error;
+    std::wstring text;  // empty: none, and FALSE
+  };
+  const Case cases[] = {
+      {0x80070000u | WSAECONNREFUSED, SystemText(WSAECONNREFUSED)},  // the low 16 bits count
+      {0x8007000Eu, SystemText(ERROR_OUTOFMEMORY)},
+      {0x80070000u | kCodeWithoutText, L""},
+      // Facility 4: the program's own resource, of which it has none; never the
+      // system's text, even for a number the system knows.
+      {0x8004020Cu, L""},
+      {0x80040000u | WSAECONNREFUSED, L""},
+  };
+  ASSERT_FALSE(cases[0].text.empty());
+  ASSERT_FALSE(cases[1].text.empty());
+  for (const Case& c : cases) {
+    CCDDBException exception(c.error, L"the reply so far");
+    wchar_t text[512] = {L'x'};
+    UINT help = 99;
+    EXPECT_EQ(!c.text.empty(), exception.GetErrorMessage(text, 512, &help) != FALSE) << c.error;
+    EXPECT_EQ(c.text, text) << c.error;
+    EXPECT_EQ(0u, help) << c.error;
+    EXPECT_EQ(CString(c.text.c_str()), exception.GetMessageText()) << c.error;
+  }
+  // Cut to fit, always terminated.
+  CCDDBException refused(0x80070000u | WSAECONNREFUSED, L"");
+  wchar_t small[6];
+  EXPECT_TRUE(refused.GetErrorMessage(small, 6));
+  EXPECT_EQ(cases[0].text.substr(0, 5), small);
 }
 
 TEST(CddbText, SkipHttpHeaderAndProtocolLevel) {
@@ -622,10 +758,27 @@ TEST(WSocket, NamesAreLookedUpAndFailuresThrowTheWinsockCode) {
     ADD_FAILURE() << "sent on no socket";
   } catch (CWSocketException* e) {
     EXPECT_EQ(WSAENOTSOCK, e->m_socketError);
-    wchar_t text[256];
-    e->GetErrorMessage(text, 256);  // any text, or none; never a crash
     e->Delete();
   }
+}
+
+TEST(WSocket, ErrorMessageIsTheSystemTextForTheCodeOrNone) {
+  const std::wstring system = SystemText(WSAECONNREFUSED);
+  ASSERT_FALSE(system.empty());
+  CWSocketException refused(WSAECONNREFUSED);
+  wchar_t text[512] = {L'x'};
+  UINT help = 99;
+  EXPECT_TRUE(refused.GetErrorMessage(text, 512, &help));
+  EXPECT_EQ(system, text);
+  EXPECT_EQ(0u, help);
+  wchar_t small[6];
+  EXPECT_TRUE(refused.GetErrorMessage(small, 6));  // cut to fit, terminated
+  EXPECT_EQ(system.substr(0, 5), small);
+
+  CWSocketException unknown(kCodeWithoutText);
+  text[0] = L'x';
+  EXPECT_FALSE(unknown.GetErrorMessage(text, 512));
+  EXPECT_STREQ(L"", text);
 }
 
 }  // namespace

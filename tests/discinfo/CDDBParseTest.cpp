@@ -208,6 +208,16 @@ TEST_F(CDDBParse, MatchLines) {
       {"blues", false, L"", 0, L"", L""},
       {"   ", false, L"", 0, L"", L""},
       {"", false, L"", 0, L"", L""},
+      {"new-age_2.x~ 12345678 A / B", true, L"new-age_2.x~", 0x12345678, L"A", L"B"},
+      // A category the read request could not carry as it is: the match is unusable.
+      {"ro\rck 12345678 A / B", false, L"", 0, L"", L""},
+      {"ro\nck 12345678 A / B", false, L"", 0, L"", L""},
+      {"rock\tx 12345678 A / B", false, L"", 0, L"", L""},
+      {"rock&cmd=x 12345678 A / B", false, L"", 0, L"", L""},
+      {"rock#x 12345678 A / B", false, L"", 0, L"", L""},
+      {"rock%0D%0A 12345678 A / B", false, L"", 0, L"", L""},
+      {"rock+x 12345678 A / B", false, L"", 0, L"", L""},
+      {"gr\xc3\xbcn 12345678 A / B", false, L"", 0, L"", L""},  // not ASCII
   };
   for (const Case& c : cases) {
     CCDDBQueryResult match;
@@ -257,6 +267,19 @@ TEST_F(CDDBParse, QueryBodies) {
             L"DISCID:2a0e4c03 in its database");
   EXPECT_EQ(g_log[0].level, 1);
   EXPECT_EQ(g_clears, 1);
+}
+
+TEST_F(CDDBParse, AHostileCategoryCostsOnlyItsOwnMatch) {
+  CCDDBQueryResultArray matches;
+  const std::string list =
+      CrLf({"211 Found inexact matches, list follows", "rock\rGET 2a0e4c03 Evil / Line",
+            "ro&ck 2a0e4c09 Evil / Two", "jazz 2a0e4c06 Fine / Line", "."});
+  ASSERT_TRUE(m_cddb.ParseQueryBody(list.c_str(), L"2a0e4c03", matches));
+  ASSERT_EQ(matches.GetSize(), 1);
+  EXPECT_EQ(matches[0].m_category, L"jazz");
+  // As the one exact match it leaves none.
+  EXPECT_FALSE(m_cddb.ParseQueryBody("200 ro#ck 2a0e4c03 A / B\r\n", L"2a0e4c03", matches));
+  EXPECT_EQ(matches.GetSize(), 1);
 }
 
 TEST_F(CDDBParse, WholeRecord) {
@@ -470,21 +493,37 @@ TEST_F(CDDBParse, HostileTrackKeys) {
   EXPECT_EQ(record.m_trackTitles[1], L"Two");
   EXPECT_EQ(record.m_trackTitles[2], L"Three");
 
-  // A negative number throws the framework's invalid-argument exception out of the
-  // parse, and leaves the titles read so far.
-  for (const char* key : {"TTITLE-1=x", "EXTT-5=x"}) {
-    CException* caught = nullptr;
+  // Below 0 is ignored the same way: nothing but a warning line, and no exception
+  // of any kind leaves the parse.
+  struct Negative {
+    const char* line;
+    const wchar_t* warning;
+  };
+  const Negative negatives[] = {
+      {"TTITLE-1=x", L"TTITLE-1"},
+      {"EXTT-5=x", L"EXTT-5"},
+      {"TTITLE-99999999999999999999=x", L"TTITLE-99999999999999999999"},  // saturates low
+  };
+  for (const Negative& c : negatives) {
+    g_log.clear();
+    g_clears = 0;
+    BOOL parsed = FALSE;
     try {
-      ParseRead(RecordWith({key}), record);
+      parsed = ParseRead(RecordWith({c.line}), record);
     } catch (CException* e) {
-      caught = e;
+      e->Delete();
+      ADD_FAILURE() << c.line << ": threw";
     }
-    ASSERT_NE(caught, nullptr) << key;
-    EXPECT_TRUE(caught->IsKindOf(RUNTIME_CLASS(CInvalidArgException))) << key;
-    caught->Delete();
-    ASSERT_EQ(record.m_trackTitles.GetSize(), 3) << key;
-    EXPECT_EQ(record.m_trackTitles[2], L"Caf\u00e9 Nights") << key;
-    EXPECT_EQ(record.m_title, L"");  // the title split comes after the last line
+    EXPECT_TRUE(parsed) << c.line;
+    ASSERT_EQ(record.m_trackTitles.GetSize(), 3) << c.line;
+    EXPECT_EQ(record.m_trackTitles[2], L"Caf\u00e9 Nights") << c.line;
+    EXPECT_EQ(record.m_trackExtData.GetSize(), 3) << c.line;
+    EXPECT_EQ(record.m_title, L"Harbour Lights (Deluxe Edition)") << c.line;
+    ASSERT_EQ(g_log.size(), 1u) << c.line;
+    EXPECT_EQ(g_log[0].text, CString(L"CCDDB::ParseRecordBodyHelper, ignoring the ") + c.warning +
+                                 L" line: its track number is below 0.");
+    EXPECT_EQ(g_log[0].level, 1);
+    EXPECT_EQ(g_clears, 0);
   }
 }
 
