@@ -597,15 +597,28 @@ LRESULT CTreePropSheetBase::HandleSetCurSel(WPARAM, LPARAM) {
   return result;
 }
 
+// Only the sheet's own keys are claimed: every other Ctrl key (copy, paste, cut,
+// select all, word moves) belongs to the page's controls and goes on to them.
 LRESULT CTreePropSheetBase::HandleIsDialogMessage(WPARAM, LPARAM lParam) {
   const MSG* msg = reinterpret_cast<const MSG*>(lParam);
   if (!msg || msg->message != WM_KEYDOWN || ::GetKeyState(VK_CONTROL) >= 0) return Default();
   const bool shift = ::GetKeyState(VK_SHIFT) < 0;
-  if ((msg->wParam == VK_TAB && shift) || msg->wParam == VK_PRIOR)
-    ActivatePreviousPage();
-  else if (msg->wParam == VK_TAB || msg->wParam == VK_NEXT)
-    ActivateNextPage();
-  return 1;
+  switch (msg->wParam) {
+    case VK_TAB:
+      if (shift)
+        ActivatePreviousPage();
+      else
+        ActivateNextPage();
+      return 1;
+    case VK_PRIOR:
+      ActivatePreviousPage();
+      return 1;
+    case VK_NEXT:
+      ActivateNextPage();
+      return 1;
+    default:
+      return Default();
+  }
 }
 
 BOOL CTreePropSheetBase::PreTranslateMessage(MSG* pMsg) {
