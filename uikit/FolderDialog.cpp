@@ -1,11 +1,20 @@
 #include "uikit/FolderDialog.h"
 
 #include <cwchar>
+#include <exception>
 
 namespace {
 
 // Paths longer than the buffers are cut, never written past them.
 void CopyPath(WCHAR (&to)[MAX_PATH], LPCWSTR from) { ::lstrcpynW(to, from ? from : L"", MAX_PATH); }
+
+// An exception cannot unwind through the shell's browser: it ends here, but not
+// without a word.
+void ReportSwallowed(UINT message, CException* e, LPCTSTR what) noexcept {
+  wchar_t where[64];
+  ::wsprintfW(where, L"Folder browser callback, message %u", message);
+  AfxReportSwallowedException(where, e, what);
+}
 
 }  // namespace
 
@@ -97,8 +106,12 @@ int CALLBACK CFolderDialog::BrowserCallback(HWND hwnd, UINT message, LPARAM lPar
         break;
     }
   } catch (CException* e) {
+    ReportSwallowed(message, e, nullptr);
     e->Delete();
+  } catch (const std::exception& e) {
+    ReportSwallowed(message, nullptr, CString(e.what()));
   } catch (...) {
+    ReportSwallowed(message, nullptr, nullptr);
   }
   dialog->m_hBrowserWindow = outer;
   return result;

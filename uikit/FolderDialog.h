@@ -30,6 +30,8 @@ class CFolderDialog : public CCommonDialog {
   // The browser's window while a callback runs, else null.
   HWND GetBrowserWindow() const { return m_hBrowserWindow; }
 
+  // An exception from a handler ends here, reported through
+  // AfxReportSwallowedException.
   static int CALLBACK BrowserCallback(HWND hwnd, UINT message, LPARAM lParam,
                                       LPARAM object) noexcept;
 

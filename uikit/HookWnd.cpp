@@ -1,5 +1,8 @@
 #include "uikit/HookWnd.h"
 
+#include <cassert>
+#include <exception>
+
 #include "framework/core/Thread.h"
 
 IMPLEMENT_DYNAMIC(CHookWnd, CObject)
@@ -17,6 +20,14 @@ CCriticalSection& ChainLock() {
 // Constructed at start-up, not on first use from two threads at once.
 [[maybe_unused]] CCriticalSection& g_chainLockAtStart = ChainLock();
 
+// An exception cannot unwind through the system's dispatch: it ends here, but not
+// without a word.
+void ReportSwallowed(UINT message, CException* e, LPCTSTR what) noexcept {
+  wchar_t where[64];
+  ::wsprintfW(where, L"Window hook, message 0x%04X", message);
+  AfxReportSwallowedException(where, e, what);
+}
+
 }  // namespace
 
 CHookWnd::~CHookWnd() {
@@ -26,6 +37,13 @@ CHookWnd::~CHookWnd() {
 void CHookWnd::AttachHook(CWnd* window) {
   if (!window || !window->m_hWnd) return;
   CSingleLock guard(&ChainLock(), TRUE);
+  // A hook is in one chain at most: attached again, it would become its own next
+  // hook (a message would go round it for ever) or leave its first chain broken.
+  if (m_hWndHooked) {
+    ::OutputDebugStringW(L"CHookWnd::AttachHook: the hook is attached already; ignored\n");
+    assert(!"CHookWnd::AttachHook: the hook is attached already");
+    return;
+  }
   HWND hWnd = window->m_hWnd;
   m_pHookedWnd = window;
   m_hWndHooked = hWnd;
@@ -106,8 +124,12 @@ LRESULT CALLBACK CHookWnd::ChainWndProc(HWND hWnd, UINT message, WPARAM wParam,
       result = hook->OnHookedMessage(message, wParam, lParam);
     }
   } catch (CException* e) {
+    ReportSwallowed(message, e, nullptr);
     e->Delete();
+  } catch (const std::exception& e) {
+    ReportSwallowed(message, nullptr, CString(e.what()));
   } catch (...) {
+    ReportSwallowed(message, nullptr, nullptr);
   }
   *record = saved;
   return result;

@@ -15,6 +15,7 @@ class CHookWnd : public CObject {
   CHookWnd(const CHookWnd&) = delete;
   CHookWnd& operator=(const CHookWnd&) = delete;
 
+  // A hook attached already is refused (an assertion in debug builds).
   void AttachHook(CWnd* window);
   void DetachHook();
   BOOL IsHooked() const { return m_pHookedWnd != nullptr; }
@@ -29,6 +30,7 @@ class CHookWnd : public CObject {
   // The newest hook of a window, or null.
   static CHookWnd* FindChainEntry(HWND hWnd);
   static void DetachAllHooks(HWND hWnd);
+  // An exception from a hook ends here, reported through AfxReportSwallowedException.
   static LRESULT CALLBACK ChainWndProc(HWND hWnd, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept;
 

@@ -15,6 +15,8 @@ namespace {
 // Set once by the window layer at start-up; read when an error is reported. Relaxed
 // would do for a pointer set before any thread runs, acquire/release costs nothing here.
 std::atomic<AFX_MESSAGE_BOX_PROC> g_pfnMessageBox{nullptr};
+// Set at start-up (or by a test); read on whichever thread swallows an exception.
+std::atomic<AFX_SWALLOWED_EXCEPTION_PROC> g_pfnSwallowed{nullptr};
 
 BOOL CopyMessage(LPCWSTR psz, LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext) {
   if (pnHelpContext) *pnHelpContext = 0;
@@ -55,6 +57,33 @@ int AfxCoreMessageBox(LPCTSTR lpszText, UINT nType, UINT nIDHelp) {
     return pfn(lpszText, nType, nIDHelp);
   }
   return ::MessageBoxW(::GetActiveWindow(), lpszText, nullptr, nType);
+}
+
+void AfxSetSwallowedExceptionProc(AFX_SWALLOWED_EXCEPTION_PROC pfn) {
+  g_pfnSwallowed.store(pfn, std::memory_order_release);
+}
+
+void AfxReportSwallowedException(LPCTSTR lpszWhere, CException* e, LPCTSTR lpszWhat) noexcept {
+  try {
+    CString what;
+    wchar_t text[1024];
+    if (e && e->GetErrorMessage(text, _countof(text), nullptr)) {
+      what = text;
+    } else if (e) {
+      what = CString(e->GetRuntimeClass()->m_lpszClassName);  // no text: at least its kind
+    } else {
+      what = lpszWhat ? lpszWhat : L"an exception of unknown type";
+    }
+    what.TrimRight(L"\r\n");
+    CString line;
+    line.Format(L"%s: %s", lpszWhere ? lpszWhere : L"(unknown)", what);
+    ::OutputDebugStringW(line + L"\n");
+    if (AFX_SWALLOWED_EXCEPTION_PROC pfn = g_pfnSwallowed.load(std::memory_order_acquire)) {
+      pfn(line);
+    }
+  } catch (...) {
+    // Reporting must never throw out of the boundary that called it.
+  }
 }
 
 BOOL CMemoryException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext) {

@@ -31,6 +31,16 @@ using AFX_MESSAGE_BOX_PROC = int (*)(LPCTSTR lpszText, UINT nType, UINT nIDHelp)
 void AfxSetMessageBoxProc(AFX_MESSAGE_BOX_PROC pfn);
 int AfxCoreMessageBox(LPCTSTR lpszText, UINT nType, UINT nIDHelp);
 
+// Where an exception has to end because a system callback cannot carry it on (a
+// window procedure, a shell callback), its text is not simply lost: it goes to the
+// proc the program sets (its event log, say), and always to the debug output.
+// lpszWhere names the boundary; e may be null for an exception of no framework
+// class (lpszWhat then describes it). Neither deletes e.
+using AFX_SWALLOWED_EXCEPTION_PROC = void (*)(LPCTSTR lpszText);
+void AfxSetSwallowedExceptionProc(AFX_SWALLOWED_EXCEPTION_PROC pfn);
+void AfxReportSwallowedException(LPCTSTR lpszWhere, CException* e,
+                                 LPCTSTR lpszWhat = nullptr) noexcept;
+
 class CMemoryException : public CException {
   DECLARE_DYNAMIC(CMemoryException)
  public:

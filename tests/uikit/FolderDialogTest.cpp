@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,8 @@ class CProbeDialog : public CFolderDialog {
  public:
   using CFolderDialog::CFolderDialog;
   using CFolderDialog::m_browseInfo;
+  using CFolderDialog::m_folderPath;
+  using CFolderDialog::m_selectFolder;
 
   static inline HWND s_browser = nullptr;
   static inline int s_answer = 0;
@@ -209,11 +212,68 @@ TEST(FolderDialogSetUp, TheRootIsReplacedOnlyByAFolderTheShellKnows) {
   EXPECT_EQ(dialog.m_browseInfo.pidlRoot, root);
   EXPECT_TRUE(dialog.SetBrowseRoot(nullptr));
   EXPECT_EQ(dialog.m_browseInfo.pidlRoot, nullptr);
+}
 
-  // A start folder longer than the buffer is cut, not written past it.
-  std::wstring longPath(1000, L'x');
-  CProbeDialog cut(L"Title", longPath.c_str());
-  cut.SetInitialSelection(longPath.c_str());
+TEST(FolderDialogSetUp, AStartFolderLongerThanTheBufferIsCutNotWrittenPastIt) {
+  Recorder recorder;
+  std::wstring longPath = L"C:\\";
+  while (longPath.size() < 1000) longPath += L"abcdefghi\\";
+  const std::wstring cut = longPath.substr(0, MAX_PATH - 1);
+  CProbeDialog byConstructor(L"Title", longPath.c_str());
+  CProbeDialog bySetter(L"Title");
+  bySetter.SetInitialSelection(longPath.c_str());
+  for (CProbeDialog* dialog : {&byConstructor, &bySetter}) {
+    EXPECT_EQ(std::wstring(dialog->m_selectFolder), cut);
+    EXPECT_EQ(dialog->m_folderPath[0], L'\0');  // the buffer after it is untouched
+    // The browser is asked for the cut folder.
+    Recorder::Log().clear();
+    CFolderDialog::BrowserCallback(recorder.hwnd, BFFM_INITIALIZED, 0,
+                                   reinterpret_cast<LPARAM>(dialog));
+    ASSERT_EQ(Recorder::Log().size(), 1u);
+    EXPECT_EQ(Recorder::Log()[0].text, cut);
+  }
+}
+
+std::vector<std::wstring> g_reports;
+void CaptureReport(LPCTSTR text) { g_reports.push_back(text); }
+
+// Each handler throws something of its own.
+class CThrowingDialog : public CFolderDialog {
+ public:
+  using CFolderDialog::CFolderDialog;
+
+ protected:
+  void OnBrowserReady() override { AfxThrowNotSupportedException(); }
+  void OnBrowserSelection(PCIDLIST_ABSOLUTE) override { throw std::runtime_error("no path"); }
+  int OnBadFolderName(LPCWSTR) override { throw 7; }
+};
+
+TEST(FolderDialogCallback, AnExceptionInAHandlerEndsAtTheCallbackButIsReported) {
+  Recorder recorder;
+  AfxSetSwallowedExceptionProc(CaptureReport);
+  g_reports.clear();
+  CThrowingDialog dialog(L"Title");
+  struct Case {
+    UINT message;
+    const wchar_t* report;
+  };
+  const Case cases[] = {
+      {BFFM_INITIALIZED, L"Folder browser callback, message 1: Operation not supported."},
+      {BFFM_SELCHANGED, L"Folder browser callback, message 2: no path"},
+      {BFFM_VALIDATEFAILEDW, L"Folder browser callback, message 4: an exception of unknown type"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    g_reports.clear();
+    EXPECT_EQ(
+        CFolderDialog::BrowserCallback(recorder.hwnd, c.message, reinterpret_cast<LPARAM>(L"x"),
+                                       reinterpret_cast<LPARAM>(&dialog)),
+        0);
+    ASSERT_EQ(g_reports.size(), 1u);
+    EXPECT_EQ(g_reports[0], c.report);
+    EXPECT_EQ(dialog.GetBrowserWindow(), nullptr);
+  }
+  AfxSetSwallowedExceptionProc(nullptr);
 }
 
 // Live browsers under the owner window of a real dialog-less top-level window.

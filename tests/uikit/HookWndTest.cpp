@@ -1,8 +1,10 @@
 // The window-procedure hook chain on a plain window with a recording procedure:
 // order of the hooks, relinking on detach, restoring the procedure, destruction
-// of the window, and PassOn with nested messages.
+// of the window, PassOn with nested messages, a second attach, and exceptions
+// that end at the chain.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,15 @@ class CRecordingHook : public CHookWnd {
     if (message == kProbe) {
       g_log.push_back(m_name);
       if (m_swallow) return 99;
+      // A chain that leads back to this hook would pass the message round for ever.
+      if (++m_depth > 3) {
+        g_log.push_back(m_name + " again and again");
+        --m_depth;
+        return -1;
+      }
+      const LRESULT result = CHookWnd::OnHookedMessage(message, wParam, lParam);
+      --m_depth;
+      return result;
     }
     if (message == kNested) {
       g_log.push_back(m_name + " nested");
@@ -43,6 +54,7 @@ class CRecordingHook : public CHookWnd {
   CWnd* Hooked() const { return m_pHookedWnd; }
   std::string m_name;
   bool m_swallow;
+  int m_depth = 0;
 };
 
 struct Init {
@@ -160,6 +172,87 @@ TEST_F(HookWndTest, AHookDestroyedWhileAttachedLeavesTheChain) {
   }
   EXPECT_EQ(CurrentProc(), original);
   EXPECT_EQ(Probe(), 7);
+}
+
+TEST_F(HookWndTest, AttachingAnAttachedHookAgainIsRefused) {
+  HWND other = ::CreateWindowExW(0, L"HookWndTestWindow", L"", WS_OVERLAPPED, 0, 0, 100, 100,
+                                 nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(other, nullptr);
+  CWnd otherWnd;
+  otherWnd.m_hWnd = other;
+
+  CRecordingHook older("older"), hook("hook");
+  older.AttachHook(&wnd);
+  hook.AttachHook(&wnd);
+  // Debug builds stop at the assertion; the others refuse without a word to the caller.
+  EXPECT_DEBUG_DEATH(hook.AttachHook(&wnd), "");
+  EXPECT_EQ(CHookWnd::FindChainEntry(hwnd), &hook);
+  EXPECT_EQ(Probe(), 7);  // attached twice, the hook would pass the message to itself
+  EXPECT_EQ(g_log, (Log{"hook", "older", "window 1 3 4"}));
+
+  // Nor may it move to another window while it is in this one's chain.
+  EXPECT_DEBUG_DEATH(hook.AttachHook(&otherWnd), "");
+  EXPECT_EQ(hook.Hooked(), &wnd);
+  EXPECT_EQ(CHookWnd::FindChainEntry(other), nullptr);
+  EXPECT_EQ(reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(other, GWLP_WNDPROC)), &RecordingProc);
+
+  hook.DetachHook();
+  older.DetachHook();
+  EXPECT_EQ(CurrentProc(), &RecordingProc);
+  EXPECT_EQ(::GetPropW(hwnd, L"HookWnd_P"), nullptr);
+  // A broken chain must fail here, not loop when the windows go: leave them bare.
+  for (HWND window : {hwnd, other}) {
+    ::RemovePropW(window, L"HookWnd_P");
+    ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingProc));
+  }
+  otherWnd.m_hWnd = nullptr;
+  ::DestroyWindow(other);
+}
+
+std::vector<std::wstring> g_reports;
+void CaptureReport(LPCTSTR text) { g_reports.push_back(text); }
+
+class CBrokenError : public CException {
+ public:
+  BOOL GetErrorMessage(LPTSTR text, UINT max, PUINT help) override {
+    if (help) *help = 0;
+    ::lstrcpynW(text, L"the hook broke", static_cast<int>(max));
+    return TRUE;
+  }
+};
+
+// Throws on kProbe: a framework exception, a standard one, or anything else.
+class CThrowingHook : public CHookWnd {
+ public:
+  int kind = 0;
+  LRESULT OnHookedMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == kProbe) {
+      if (kind == 0) throw new CBrokenError;
+      if (kind == 1) throw std::runtime_error("standard trouble");
+      throw 42;
+    }
+    return CHookWnd::OnHookedMessage(message, wParam, lParam);
+  }
+};
+
+TEST_F(HookWndTest, AnExceptionInAHookEndsThereButIsReported) {
+  AfxSetSwallowedExceptionProc(CaptureReport);
+  g_reports.clear();
+  CThrowingHook hook;
+  hook.AttachHook(&wnd);
+  const wchar_t* expected[] = {
+      L"Window hook, message 0x8001: the hook broke",
+      L"Window hook, message 0x8001: standard trouble",
+      L"Window hook, message 0x8001: an exception of unknown type",
+  };
+  for (int kind = 0; kind < 3; ++kind) {
+    hook.kind = kind;
+    EXPECT_EQ(Probe(), 0);
+    ASSERT_EQ(g_reports.size(), static_cast<size_t>(kind + 1));
+    EXPECT_EQ(g_reports.back(), expected[kind]);
+  }
+  hook.DetachHook();
+  AfxSetSwallowedExceptionProc(nullptr);
 }
 
 }  // namespace
