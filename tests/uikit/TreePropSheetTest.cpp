@@ -198,14 +198,23 @@ TEST_F(TreeSheetTest, DisabledPagesAreGreyUnreachableAndKeepTheirStateAcrossRebu
   EXPECT_EQ(CtrlKey(VK_TAB, true), 1);
   EXPECT_EQ(sheet.GetActiveIndex(), 2);
 
-  // Removing a page rebuilds the tree; the grey page is still grey at its new index.
+  // Removing a page rebuilds the tree: a page after the removed one moves down an
+  // index and keeps its grey; the page that takes over its old index stays black.
+  sheet.SetActivePage(3);
+  EXPECT_FALSE(sheet.SetPageEnabled(pages[2].get(), false));
   sheet.RemovePage(1);
   EXPECT_EQ(DumpTree(Tree(), Tree().GetRootItem()),
             L"Output[-1](Files[0]) output[-1](Files[1]) General[2]");
-  ASSERT_TRUE(Tree().GetItemColour(Item(L"Output::Files"), &colour));
-  EXPECT_FALSE(Tree().GetItemColour(Item(L"output::Files"), nullptr));
-  EXPECT_EQ(SelectedText(), L"Files");
-  EXPECT_EQ(Tree().GetSelectedItem(), Item(L"output::Files"));
+  EXPECT_TRUE(Tree().GetItemColour(Item(L"Output::Files"), nullptr));  // before the removed one
+  ASSERT_TRUE(Tree().GetItemColour(Item(L"output::Files"), &colour));  // index 2, now 1
+  EXPECT_EQ(colour, ::GetSysColor(COLOR_GRAYTEXT));
+  EXPECT_FALSE(Tree().GetItemColour(Item(L"General"), nullptr));  // index 3, now 2
+  EXPECT_EQ(sheet.GetActiveIndex(), 2);
+  EXPECT_EQ(Tree().GetSelectedItem(), Item(L"General"));
+  // The moved grey page is still out of reach.
+  Tree().SelectItem(Item(L"output::Files"));
+  EXPECT_EQ(sheet.GetActiveIndex(), 2);
+  EXPECT_EQ(sheet.SendMessage(WMU_TPS_ENABLEPAGE, reinterpret_cast<WPARAM>(pages[2].get()), 1), 1);
 
   // Enabling by message.
   EXPECT_EQ(sheet.SendMessage(WMU_TPS_ENABLEPAGE, reinterpret_cast<WPARAM>(pages[0].get()), 1), 1);
