@@ -498,6 +498,71 @@ TEST_F(OptionsTest, TheStyleListReturnsToTheStoredStyleWhenTheDelimiterChanges) 
             L"Sample Artist+Sample Album+06+Sample Title.mp3");
 }
 
+// Keys typed into the delimiter box go through the sheet's pre-translation, as in its
+// modal loop: the box's own Ctrl keys reach it, the sheet keeps only its page keys.
+TEST_F(OptionsTest, TheDelimiterBoxTakesTypingAndTheClipboardKeys) {
+  Open();
+  Show(1);
+  COutputOptions& page = options->m_output;
+  HWND box = Item(page, IDC_OUTPUT_DELIMITER);
+  ::SetFocus(box);
+  const auto press = [&](UINT vk, bool ctrl) {
+    BYTE keys[256];
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+    ::SetKeyboardState(keys);
+    HWND focus = ::GetFocus();
+    ::PostMessageW(focus, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(focus, WM_KEYUP, vk, 0xC0000001);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (!CWnd::WalkPreTranslateTree(Sheet(), &msg)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+    }
+    keys[VK_CONTROL] = 0;
+    ::SetKeyboardState(keys);
+  };
+  const auto clipboard = [] {
+    CString text;
+    if (!::OpenClipboard(nullptr)) return CString(L"(clipboard busy)");
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+      text = static_cast<const wchar_t*>(::GlobalLock(data));
+      ::GlobalUnlock(data);
+    }
+    ::CloseClipboard();
+    return text;
+  };
+
+  ASSERT_EQ(Text(box), L"-");
+  ASSERT_TRUE(::OpenClipboard(nullptr));
+  ::EmptyClipboard();  // nothing left from before to pass for a copy
+  ::CloseClipboard();
+  ::SendMessageW(box, EM_SETSEL, 0, -1);
+  press('C', true);
+  EXPECT_EQ(clipboard(), L"-");
+  ::SendMessageW(box, EM_SETSEL, 1, 1);
+  press('Q', false);
+  EXPECT_EQ(Text(box), L"-q");
+  press('V', true);
+  EXPECT_EQ(Text(box), L"-q-");
+  // The page follows a pasted delimiter as it does a typed one.
+  EXPECT_NE(Text(Item(page, IDC_OUTPUT_PREVIEW)).Find(L"-q-"), -1)
+      << CStringA(Text(Item(page, IDC_OUTPUT_PREVIEW))).GetString();
+  ::SendMessageW(box, EM_SETSEL, 0, 2);
+  press('X', true);
+  EXPECT_EQ(Text(box), L"-");
+  EXPECT_EQ(clipboard(), L"-q");
+  press(VK_LEFT, true);
+  DWORD start = 9, end = 9;
+  ::SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(Text(CurrentPage()), L"Output");
+  press(VK_TAB, true);  // the sheet's own key still switches
+  EXPECT_EQ(Text(CurrentPage()), L"Encoder");
+}
+
 TEST_F(OptionsTest, ThePreviewFollowsTheStyleTheDelimiterAndTheStoredFormat) {
   struct Case {
     int style;
