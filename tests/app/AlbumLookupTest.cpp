@@ -429,6 +429,9 @@ TEST_F(AlbumLookupTest, SavingFollowsTheSettingAndRecreatesTheFolder) {
 
   SaveAlbumInfo = TRUE;
   LocalCDDBDir = root + L"\\deleted\\meanwhile";
+  // A query of its own: the record page is no match list.
+  testServer.Script({CddbTestServer::Page("200 rock 06019002 Some Artist / Some Album\r\n"),
+                     RecordPage("rock", "06019002", "Some Artist", "Some Album")});
   ASSERT_EQ(0u, Query());
   EXPECT_TRUE(Exists(CachePath()));
 }
