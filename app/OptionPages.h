@@ -69,6 +69,9 @@ class COutputOptions : public COptionsPage {
   void ResetOutputOptions();
   // Runs ResetOutputOptions; pParam is the page.
   static UINT ResetOutputOptionsThread(LPVOID pParam);
+  // Returns once no reset thread touches this page or the Encoder page any more,
+  // handling the messages they send meanwhile.
+  void WaitForResets();
 
   CComboBox m_styleList;
   CString m_strDelimiter;  // sanitised, at most 3 characters
@@ -81,6 +84,9 @@ class COutputOptions : public COptionsPage {
   void OnStyleChange();
   void OnDelimiterChange();
   void OnReset();
+  void OnDestroy();
+  // Tells the user that a refresh kept Reset from writing anything.
+  LRESULT OnResetRefused(WPARAM, LPARAM);
   // The 13 style captions in the current delimiter, the stored style selected.
   void FillStyleList();
   void ShowPreview();
@@ -88,7 +94,7 @@ class COutputOptions : public COptionsPage {
   CString ReadDelimiter() const;
   DECLARE_MESSAGE_MAP()
 
-  // Reset threads that may still touch this page; its destructor waits for none.
+  // Reset threads that may still touch this page or the Encoder page.
   std::atomic<int> m_nResetsRunning{0};
 };
 

@@ -68,6 +68,8 @@ COptionsSheet::COptionsSheet(CWnd* parent) : m_sheet(L"Options", parent, 0) {
 }
 
 COptionsSheet::~COptionsSheet() {
+  // A reset thread reads the Output and the Encoder page: it ends before either goes.
+  m_output.WaitForResets();
   // The pages' windows go with the sheet's, before the page objects.
   if (m_sheet.m_hWnd) m_sheet.DestroyWindow();
 }

@@ -14,6 +14,11 @@ namespace {
 
 constexpr int kDelimiterLimit = 3;
 
+// Posted by a reset thread that found a disc refresh running.
+constexpr UINT kResetRefusedMessage = WM_APP + 1;
+constexpr wchar_t kResetRefused[] =
+    L"The CD Is Being Refreshed, Output Options NOT Reset! Please Try Again Later.";
+
 // The preview's sample track, free of the delimiter and of folder breaks so that each
 // "-" and "\" in a preview comes from the style.
 constexpr wchar_t kSampleNumber[] = L"06";
@@ -85,18 +90,30 @@ ON_EN_CHANGE(IDC_OUTPUT_FOLDER, OnControlChanged)
 ON_CBN_SELCHANGE(IDC_OUTPUT_STYLE, OnStyleChange)
 ON_EN_CHANGE(IDC_OUTPUT_DELIMITER, OnDelimiterChange)
 ON_BN_CLICKED(IDC_OUTPUT_RESET, OnReset)
+ON_WM_DESTROY()
+ON_MESSAGE(kResetRefusedMessage, OnResetRefused)
 END_MESSAGE_MAP()
 
 COutputOptions::COutputOptions() : COptionsPage(IDD_OPTIONS_OUTPUT, 1) {}
 
-COutputOptions::~COutputOptions() {
-  // A reset thread still running would write into this page: wait for it, handling the
-  // messages it sends meanwhile.
+COutputOptions::~COutputOptions() { WaitForResets(); }
+
+// A reset thread reads this page and the Encoder page and sends both WM_INITDIALOG, each
+// send waiting for this (the user-interface) thread. Whoever takes either page away
+// first waits here: the sheet's destructor before it destroys anything, this page's
+// WM_DESTROY while the sheet's windows all still exist (the modal sheet destroys them
+// before its pages go), and the destructor last.
+void COutputOptions::WaitForResets() {
   while (m_nResetsRunning.load() > 0) {
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_SENDMESSAGE);
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
+}
+
+void COutputOptions::OnDestroy() {
+  WaitForResets();
+  COptionsPage::OnDestroy();
 }
 
 void COutputOptions::DoDataExchange(CDataExchange* pDX) {
@@ -182,6 +199,10 @@ BOOL COutputOptions::OnApply() {
 }
 
 void COutputOptions::OnReset() {
+  if (!MayApply()) {
+    AfxMessageBox(kResetRefused, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   if (AfxMessageBox(L"Reset ALL Output Options(including the Subpages), Are You Sure?", MB_YESNO) !=
       IDYES)
     return;
@@ -197,9 +218,18 @@ UINT COutputOptions::ResetOutputOptionsThread(LPVOID pParam) {
   return 0;
 }
 
+LRESULT COutputOptions::OnResetRefused(WPARAM, LPARAM) {
+  AfxMessageBox(kResetRefused, MB_OK | MB_ICONEXCLAMATION);
+  return 0;
+}
+
 void COutputOptions::ResetOutputOptions() {
-  // Like OnApply: nothing while a disc refresh reads the settings.
-  if (!MayApply()) return;
+  // Like OnApply: nothing while a disc refresh reads the settings. A refresh may have
+  // started since the button was pressed; the user hears of it from the page's thread.
+  if (!MayApply()) {
+    ::PostMessageW(m_hWnd, kResetRefusedMessage, 0, 0);
+    return;
+  }
   SetModified();
   M3U = 1;
   WriteLog = 0;

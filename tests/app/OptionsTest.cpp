@@ -721,17 +721,72 @@ TEST_F(OptionsTest, ResetWritesTheDefaultsAtOnceAndReloadsBothPages) {
   EXPECT_TRUE(AtResetDefaults());
 }
 
-TEST_F(OptionsTest, ResetWritesNothingWhileADiscRefreshRuns) {
-  SetNonDefaults();
-  Open();
-  Show(1);
-  g_app.m_answer = IDYES;
-  g_bBusy = TRUE;
-  Click(options->m_output, IDC_OUTPUT_RESET);
-  options.reset();  // waits for the reset thread
-  EXPECT_EQ(OutputFormat, 3);
-  EXPECT_EQ(DesDir, L"C:\\Elsewhere\\");
-  EXPECT_EQ(M3U, 0);
+// A refresh running when Reset is pressed, or one that started before the reset thread
+// ran: the user is told, and nothing is written.
+TEST_F(OptionsTest, ResetDuringADiscRefreshTellsTheUserAndWritesNothing) {
+  const CString refused =
+      L"The CD Is Being Refreshed, Output Options NOT Reset! Please Try Again Later.";
+  struct Case {
+    const char* name;
+    bool pressed;  // the button; otherwise the reset thread's work, as it finds the refresh
+  };
+  for (const Case& c :
+       {Case{"pressed during a refresh", true}, Case{"a refresh started after Yes", false}}) {
+    SCOPED_TRACE(c.name);
+    SetNonDefaults();
+    g_app.m_boxes.clear();
+    Open();
+    Show(1);
+    g_app.m_answer = IDYES;
+    g_bBusy = TRUE;
+    if (c.pressed) {
+      Click(options->m_output, IDC_OUTPUT_RESET);
+    } else {
+      options->m_output.ResetOutputOptions();
+    }
+    EXPECT_TRUE(PumpUntil([] { return !g_app.m_boxes.empty(); }));
+    options.reset();  // waits for any reset thread
+    g_bBusy = FALSE;
+    ASSERT_EQ(g_app.m_boxes.size(), 1u);
+    EXPECT_EQ(g_app.m_boxes[0], refused);
+    EXPECT_EQ(g_app.m_lastType & MB_TYPEMASK, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(OutputFormat, 3);
+    EXPECT_EQ(DesDir, L"C:\\Elsewhere\\");
+    EXPECT_EQ(M3U, 0);
+    EXPECT_EQ(QualityCompression, 9);
+  }
+}
+
+// The WM_INITDIALOG messages the Encoder page's window gets.
+WNDPROC g_encoderProc = nullptr;
+int g_encoderReloads = 0;
+LRESULT CALLBACK CountEncoderReloads(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) ++g_encoderReloads;
+  return ::CallWindowProcW(g_encoderProc, hwnd, message, wParam, lParam);
+}
+
+// Reset pressed just before the sheet goes, as its modal loop ends (the window first) or
+// as the command's sheet object goes: the reset thread still reloads the Encoder page
+// while that page is there, and the defaults are written.
+TEST_F(OptionsTest, AResetRunningWhenTheSheetGoesFinishesBeforeThePagesGo) {
+  for (bool windowFirst : {true, false}) {
+    SCOPED_TRACE(windowFirst ? "the sheet's window goes first" : "the sheet object goes");
+    SetNonDefaults();
+    Open();
+    Show(2);
+    Show(1);
+    g_encoderReloads = 0;
+    g_encoderProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+        options->m_encoder.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountEncoderReloads)));
+    g_app.m_answer = IDYES;
+    // Pressed without handling any message afterwards: the reset thread is held at its
+    // first message to this thread's windows until the sheet is on its way out.
+    ::SendMessageW(Item(options->m_output, IDC_OUTPUT_RESET), BM_CLICK, 0, 0);
+    if (windowFirst) options->m_sheet.DestroyWindow();
+    options.reset();
+    EXPECT_EQ(g_encoderReloads, 1);
+    EXPECT_TRUE(AtResetDefaults());
+  }
 }
 
 // ---- Encoder page ------------------------------------------------------------------------
