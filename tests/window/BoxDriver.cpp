@@ -15,7 +15,9 @@ BOOL CALLBACK Match(HWND hwnd, LPARAM param) {
   if (process != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd)) return TRUE;
   wchar_t cls[64] = L"", text[256] = L"";
   ::GetClassNameW(hwnd, cls, 64);
-  ::GetWindowTextW(hwnd, text, 256);
+  // Not GetWindowText: for a window of another thread it sends WM_GETTEXT and would wait
+  // for a test thread that is not handling messages (one that waits for Found()).
+  ::InternalGetWindowText(hwnd, text, 256);
   if ((!search->cls || wcscmp(cls, search->cls) == 0) && wcscmp(text, search->caption) == 0) {
     search->found = hwnd;
     return FALSE;
