@@ -462,10 +462,17 @@ TEST_F(MainDlgTest, CheckCommandsLeaveDataTracksClear) {
   List().SetCheck(10, TRUE);
   EXPECT_FALSE(List().GetCheck(10));
 
-  lib.tocResult = 0;
-  Refresh();  // no disc: the commands do nothing (and the list is empty anyway)
+  // Without a disc the commands do nothing, whatever rows the list still shows.
+  g_bNoDisc = TRUE;
+  dlg.OnUncheckAll();
+  EXPECT_EQ(checks(), L"xxxxxxxxxx.");
+  dlg.OnReverseCheck();
+  EXPECT_EQ(checks(), L"xxxxxxxxxx.");
+  List().SetCheck(0, FALSE);
+  List().SetCheck(5, FALSE);
   dlg.OnCheckAll();
-  EXPECT_EQ(List().GetItemCount(), 0);
+  EXPECT_EQ(checks(), L".xxxx.xxxx.");
+  g_bNoDisc = FALSE;
 }
 
 TEST_F(MainDlgTest, ClickOnADataTrackBoxWarnsAndLeavesItClear) {
@@ -553,6 +560,30 @@ TEST_F(MainDlgTest, BusyDisablesTheDriveChoicesAndTheCommandsRefuse) {
   EXPECT_EQ(lib.tocReads, 1);
 }
 
+// Edit CD without a disc, or on a disc without an audio track, says why and does not
+// open the dialog.
+TEST_F(MainDlgTest, EditCDRefusesWithoutADiscAndWithoutAnAudioTrack) {
+  struct Case {
+    const char* name;
+    int tocResult;
+    const wchar_t* box;
+  };
+  const Case cases[] = {{"no disc", 0, L"No Disc Found!"}, {"data only", 1, L"Not an Audio CD!"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lib.SetToc(1, {0}, 300, {1});
+    lib.tocResult = c.tocResult;
+    Refresh();
+    g_testApp.m_boxes.clear();
+    BoxDriver editor(
+        L"Edit CD Info", [](HWND box) { ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0); }, 1500);
+    dlg.SendMessage(WM_COMMAND, ID_EDIT_CD_INFO);
+    EXPECT_FALSE(editor.Found()) << "the dialog opened";
+    ASSERT_EQ(g_testApp.m_boxes.size(), 1u);
+    EXPECT_EQ(g_testApp.m_boxes[0], c.box);
+  }
+}
+
 TEST_F(MainDlgTest, DriveLetterFromUnitMask) {
   const struct {
     DWORD mask;
@@ -572,21 +603,34 @@ TEST_F(MainDlgTest, MediaNotificationsRefreshOnlyTheCurrentDrive) {
     DWORD mask;
     WORD flags;
     int reads;
+    const wchar_t* line;  // the log line; none when the notification is passed over
   } cases[] = {
-      {DBT_DEVICEARRIVAL, 1u << (kLetter - L'A'), DBTF_MEDIA, 1},
-      {DBT_DEVICEREMOVECOMPLETE, 1u << (kLetter - L'A'), DBTF_MEDIA, 1},
-      {DBT_DEVICEARRIVAL, 1u << 3, DBTF_MEDIA, 0},        // another drive
-      {DBT_DEVICEARRIVAL, 1u << (kLetter - L'A'), 0, 0},  // not a medium
-      {DBT_DEVICEQUERYREMOVE, 1u << (kLetter - L'A'), DBTF_MEDIA, 0},
+      {DBT_DEVICEARRIVAL, 1u << (kLetter - L'A'), DBTF_MEDIA, 1, L"Insert disc."},
+      {DBT_DEVICEREMOVECOMPLETE, 1u << (kLetter - L'A'), DBTF_MEDIA, 1, L"Eject disc."},
+      {DBT_DEVICEARRIVAL, 1u << 3, DBTF_MEDIA, 0, nullptr},        // another drive
+      {DBT_DEVICEARRIVAL, 1u << (kLetter - L'A'), 0, 0, nullptr},  // not a medium
+      {DBT_DEVICEQUERYREMOVE, 1u << (kLetter - L'A'), DBTF_MEDIA, 0, nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.event);
     lib.tocReads = 0;
+    const INT_PTR from = LogSize();
+    dlg.m_staticTime.SetWindowText(L"01:23");
     volume.dbcv_unitmask = c.mask;
     volume.dbcv_flags = c.flags;
     EXPECT_TRUE(dlg.OnDeviceChange(c.event, reinterpret_cast<DWORD_PTR>(&volume)));
     ASSERT_TRUE(WaitForRefresh());
     EXPECT_EQ(lib.tocReads, c.reads);
+    const std::vector<LogLine> lines = LogFrom(from);
+    EXPECT_EQ(CountLines(lines, {LOG_INFO, L"Insert disc."}) +
+                  CountLines(lines, {LOG_INFO, L"Eject disc."}),
+              c.line ? 1 : 0);
+    if (c.line) {
+      EXPECT_EQ(CountLines(lines, {LOG_INFO, c.line}), 1);
+    }
+    CString time;
+    dlg.m_staticTime.GetWindowText(time);
+    EXPECT_STREQ(time.GetString(), c.line ? L"00:00" : L"01:23");
   }
 }
 
@@ -614,6 +658,50 @@ TEST_F(MainDlgTest, DriveMenuBeyondTheDrivesSelectsTheFirst) {
   EXPECT_EQ(dlg.m_comboDrive.GetCurSel(), 0);
   EXPECT_EQ(DriveNum, 0);
   EXPECT_EQ(List().GetItemCount(), 3);
+}
+
+// R: to T:, three CD-ROM drives.
+class ThreeLetters : public CDriveLetterSource {
+ public:
+  UINT DriveType(TCHAR letter) override {
+    return letter >= L'R' && letter <= L'T' ? DRIVE_CDROM : DRIVE_NO_ROOT_DIR;
+  }
+  BOOL Accessible(TCHAR) override { return TRUE; }
+};
+
+// The drive saved last time is chosen again only while the number of drives found is
+// the one saved with it; otherwise, and for a saved drive beyond the list, the first.
+TEST_F(MainDlgTest, SavedDriveIsChosenOnlyWhileTheDriveCountMatches) {
+  dlg.DestroyWindow();
+  ThreeLetters three;
+  CVeltraskDlg::s_pDriveLetterSource = &three;
+  lib.drives.found = 3;
+  for (int i = 1; i < 3; ++i) lib.drives.entries[i] = lib.drives.entries[0];
+  const CString ini = g_strSettingsFolder + L"\\Corvane.ini";
+  struct Case {
+    const wchar_t* count;
+    const wchar_t* drive;
+    int chosen;
+  };
+  const Case cases[] = {{L"3", L"2", 2}, {L"2", L"2", 0}, {L"4", L"1", 0}, {L"3", L"5", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "DriveCount " << c.count << ", DriveNum " << c.drive);
+    ::DeleteFileW(ini);
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"MISC", L"DriveCount", c.count, ini));
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"MISC", L"DriveNum", c.drive, ini));
+    TestDlg next;
+    ASSERT_TRUE(next.Create(IDD_CORVANE_DIALOG));
+    UseTestSettings();
+    EXPECT_EQ(next.m_comboDrive.GetCurSel(), c.chosen);
+    EXPECT_EQ(DriveNum, c.chosen);
+    EXPECT_EQ(DriveCount, 3);
+    CMenu* drives = next.GetMenu()->GetSubMenu(0)->GetSubMenu(0);
+    EXPECT_TRUE(drives->GetMenuState(ID_DRIVE_FIRST + c.chosen, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(WaitForRefresh());
+    next.DestroyWindow();
+  }
+  ::DeleteFileW(ini);
+  CVeltraskDlg::s_pDriveLetterSource = &letters;
 }
 
 // ---- refresh failure path ------------------------------------------------------------
