@@ -96,22 +96,6 @@ class MainDlgPlay : public MainWindowOnDisc<TestDlg> {
     PumpPending();
     return ended;
   }
-
-  void Select(int row) {
-    dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
-    dlg.m_listTracks.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
-  }
-
-  void DoubleClick(int row) {
-    NMITEMACTIVATE item{};
-    item.hdr.hwndFrom = dlg.m_listTracks.m_hWnd;
-    item.hdr.idFrom = IDC_LIST_TRACKS;
-    item.hdr.code = NM_DBLCLK;
-    item.iItem = row;
-    LRESULT result = 1;
-    dlg.OnDblclkTrackList(&item.hdr, &result);
-    EXPECT_EQ(result, 0);
-  }
 };
 
 std::vector<short> Joined(std::initializer_list<int> rows) {

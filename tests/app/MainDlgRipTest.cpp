@@ -16,6 +16,7 @@
 #include "tests/app/MainWindowOnDisc.h"
 #include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
+#include "uikit/XMessageBox.h"
 
 namespace {
 
@@ -35,6 +36,9 @@ void CALLBACK CloseStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
 
 class TestDlg : public CVeltraskDlg {
  public:
+  using CVeltraskDlg::OnDblclkTrackList;
+  using CVeltraskDlg::OnPauseResume;
+  using CVeltraskDlg::OnPlay;
   using CVeltraskDlg::OnRip;
   using CVeltraskDlg::OnRipCurrent;
 };
@@ -53,6 +57,7 @@ class MainDlgRip : public MainWindowOnDisc<TestDlg> {
       Freq = kCDRateIndex;
       FileStyle = 0;  // <Tracknum>
       M3U = FALSE;
+      DbClk = -1;
       std::error_code ignored;
       std::filesystem::remove_all(m_folder, ignored);
       std::filesystem::create_directories(m_folder);
@@ -69,7 +74,15 @@ class MainDlgRip : public MainWindowOnDisc<TestDlg> {
 
   void TearDown() override {
     KillTimer(nullptr, m_timer);
+    dlg.StopPlayback();
+    PumpPending();
     dlg.DestroyWindow();
+    DbClk = -1;
+  }
+
+  void RemoveFiles() {
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder))
+      std::filesystem::remove(entry.path());
   }
 
   // Output file sizes by name.
@@ -157,6 +170,74 @@ TEST_F(MainDlgRip, RipCommandsDoNothingWhileTheDiscIsRefreshed) {
   EXPECT_EQ(g_jobsRun, 0);
   EXPECT_TRUE(Files().empty());
   EXPECT_FALSE(StatusColumnEmpty());
+}
+
+// Asked on a double-click, "Rip the Track" with "Don't ask me again" rips the row and
+// keeps the choice: the next double-click rips without asking.
+TEST_F(MainDlgRip, DoubleClickRipTheTrackWithTheCheckBoxRipsFromThenOnWithoutAsking) {
+  Select(2);
+  {
+    BoxDriver driver(L"Choose Your Action", [](HWND box) {
+      ::SendMessageW(::GetDlgItem(box, kXmbIdCheckBox), BM_SETCHECK, BST_CHECKED, 0);
+      ::PostMessageW(box, WM_COMMAND, 24, 0);
+    });
+    DoubleClick(2);
+    EXPECT_TRUE(driver.Found());
+  }
+  EXPECT_EQ(DbClk, 1);
+  EXPECT_EQ(g_jobsRun, 1);
+  std::vector<std::pair<std::wstring, uintmax_t>> expected = {{L"03.wav", WavSize(2)}};
+  EXPECT_EQ(Files(), expected);
+
+  Select(3);
+  {
+    BoxDriver driver(
+        L"Choose Your Action", [](HWND box) { ::PostMessageW(box, WM_COMMAND, 25, 0); }, 1500);
+    DoubleClick(3);
+    EXPECT_FALSE(driver.Found()) << "asked again";
+  }
+  EXPECT_EQ(g_jobsRun, 2);
+  expected.emplace_back(L"04.wav", WavSize(3));
+  EXPECT_EQ(Files(), expected);
+}
+
+// While a track plays, both rip commands ask first: No leaves playback going and rips
+// nothing; Yes stops playback, then rips.
+TEST_F(MainDlgRip, RipWhilePlayingAsksToStopPlayingFirst) {
+  struct Case {
+    const char* name;
+    bool current;  // Rip Current, else Rip
+    int answer;
+  };
+  const Case cases[] = {{"Rip, No", false, IDNO},
+                        {"Rip, Yes", false, IDYES},
+                        {"Rip Current, No", true, IDNO},
+                        {"Rip Current, Yes", true, IDYES}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_jobsRun = 0;
+    RemoveFiles();
+    dlg.m_listTracks.SetCheck(1, TRUE);
+    Select(1);
+    dlg.OnPlay();
+    dlg.OnPauseResume();  // paused, it plays on until stopped
+    ASSERT_TRUE(dlg.m_bPlaying);
+    BoxAnswer box(AfxGetApp()->m_pszAppName, c.answer);
+    if (c.current) {
+      dlg.OnRipCurrent();
+    } else {
+      dlg.OnRip();
+    }
+    EXPECT_NE(box.Text().find(L"|Do You Wish to Stop Playing to Rip Audio Tracks?|"),
+              std::wstring::npos)
+        << box.Text();
+    const bool yes = c.answer == IDYES;
+    EXPECT_EQ(dlg.m_bPlaying.load() != FALSE, !yes);
+    EXPECT_EQ(g_jobsRun, yes ? 1 : 0);
+    EXPECT_EQ(Files().size(), yes ? 1u : 0u);
+    dlg.StopPlayback();
+    PumpPending();
+  }
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ inline std::wstring WindowsPath(const std::string& unixPath) {
 //     ASSERT_NO_FATAL_FAILURE(OpenOnDisc(3, [] { /* settings the first refresh reads */ }));
 //   }
 //   void TearDown() override { dlg.DestroyWindow(); }
+// Select and DoubleClick act on the track list as the user does.
 // OpenOnDisc shows `dlg` with this disc's drive chosen and the album lookup off, and
 // waits until the refresh has listed rows rows.
 template <typename Dlg>
@@ -66,6 +67,25 @@ class MainWindowOnDisc : public ::testing::Test {
     ASSERT_TRUE(PumpUntil([this, rows] {
       return !g_bBusy && dlg.m_listTracks.GetItemCount() == rows;
     })) << "the disc did not show";
+  }
+
+  // The row alone selected.
+  void Select(int row) {
+    dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
+    dlg.m_listTracks.SetItemState(row, LVIS_SELECTED, LVIS_SELECTED);
+  }
+
+  // A double-click on the row as the track list reports it (Dlg makes OnDblclkTrackList
+  // public); -1 is the empty area below the rows.
+  void DoubleClick(int row) {
+    NMITEMACTIVATE item{};
+    item.hdr.hwndFrom = dlg.m_listTracks.m_hWnd;
+    item.hdr.idFrom = IDC_LIST_TRACKS;
+    item.hdr.code = NM_DBLCLK;
+    item.iItem = row;
+    LRESULT result = 1;
+    dlg.OnDblclkTrackList(&item.hdr, &result);
+    EXPECT_EQ(result, 0);
   }
 
   inline static wchar_t s_letter = 0;
