@@ -15,6 +15,8 @@
 #include "VeltraskApp.h"
 #include "VeltraskDlg.h"
 #include "engine/CDDrive.h"
+#include "engine/CDLibrary.h"
+#include "engine/RippingProgress.h"
 #include "engine/OutputNaming.h"
 #include "engine/Settings.h"
 #include "framework/win/WinApp.h"
@@ -94,6 +96,7 @@ class TestDlg : public CVeltraskDlg {
   using CVeltraskDlg::OnEditCDInfo;
   using CVeltraskDlg::OnExitApp;
   using CVeltraskDlg::OnPlay;
+  using CVeltraskDlg::OnRip;
 };
 
 // The last line of the event log and its kind.
@@ -109,6 +112,40 @@ void Note(const std::wstring& path, const std::wstring& text) {
   if (FILE* f = _wfopen(path.c_str(), L"ab")) {
     for (wchar_t c : text) fputc(static_cast<char>(c), f);
     fclose(f);
+  }
+}
+
+// The rip job of a child holds still at its reads until the exit has been tried.
+std::atomic<bool> g_holdReads{false};
+const CDGrabberApi* g_realApi = nullptr;
+CDGrabberApi g_heldApi;
+int32_t __cdecl HeldRead(CDHANDLE handle, CDAudioBlock* block) {
+  for (int i = 0; i < 20000 && g_holdReads.load(); ++i) ::Sleep(1);
+  return g_realApi->ReadCDAudioLBA(handle, block);
+}
+
+TestDlg* g_ripWindow = nullptr;
+std::wstring g_ripNotes;
+
+// On the user-interface thread, in the job window's loop: while the held job runs, Exit
+// and closing the main window, then the job may go on; once it has stopped, its window
+// is closed.
+void CALLBACK ExitDuringRip(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  CRippingProgress* job = g_pRippingProgress;
+  if (!job || !job->GetSafeHwnd()) return;
+  if (job->m_bRunning.load()) {
+    if (!g_holdReads.load()) return;
+    g_ripWindow->OnExitApp();  // returns only when it refuses
+    g_ripWindow->SendMessage(WM_CLOSE);
+    const bool shown = ::IsWindow(g_ripWindow->m_hWnd) && g_ripWindow->IsWindowVisible();
+    Note(g_ripNotes, std::wstring(L"refused while ripping") + (g_bExiting ? L", exiting" : L"") +
+                         (shown ? L"" : L", window gone") + L"\n");
+    g_holdReads = false;
+    return;
+  }
+  if (job->GetDlgItem(IDCANCEL)->IsWindowEnabled()) {
+    ::PostMessageW(job->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+    job->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);  // once
   }
 }
 
@@ -294,6 +331,43 @@ TEST_F(MainDlgExit, ExitIsRefusedWhileARefreshRunsAndWorksAfterIt) {
         ::ExitProcess(wrong | 3);  // refused wrongly above, or the exit returned
       },
       ::testing::ExitedWithCode(1), "");
+  EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini"));
+}
+
+// While a rip job runs, Exit and closing the window do nothing: the job writes its files
+// whole, and once it has ended Exit works.
+TEST_F(MainDlgExit, ExitIsRefusedWhileARipRunsAndWorksAfterIt) {
+  const std::wstring notes = scratch + L"\\notes.txt";
+  const std::wstring out = scratch + L"\\out";
+  EXPECT_EXIT(
+      {
+        ::CreateDirectoryW(out.c_str(), nullptr);
+        OutputFormat = 1;
+        SubFormat = 1;
+        Channel = TRUE;
+        Freq = kCDRateIndex;
+        FileStyle = 0;  // <Tracknum>
+        M3U = FALSE;
+        DesDir = (out + L"\\").c_str();
+        for (int row = 0; row < 2; ++row) dlg.m_listTracks.SetCheck(row, TRUE);
+        g_realApi = &CDLib();
+        g_heldApi = *g_realApi;
+        g_heldApi.ReadCDAudioLBA = HeldRead;
+        SetCDGrabberApi(&g_heldApi);
+        g_holdReads = true;
+        g_ripWindow = &dlg;
+        g_ripNotes = notes;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, ExitDuringRip);
+        dlg.OnRip();
+        ::KillTimer(nullptr, timer);
+        Note(notes, L"rip ended\n");
+        dlg.OnExitApp();
+        ::ExitProcess(3);  // the exit returned
+      },
+      ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(ReadBytes(notes), "refused while ripping\nrip ended\n");
+  EXPECT_EQ(ReadBytes(out + L"\\01.wav").size(), 44 + 150 * 2352u);
+  EXPECT_EQ(ReadBytes(out + L"\\02.wav").size(), 44 + 75 * 2352u);
   EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini"));
 }
 
