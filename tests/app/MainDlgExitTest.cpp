@@ -342,13 +342,7 @@ TEST_F(MainDlgExit, ExitIsRefusedWhileARipRunsAndWorksAfterIt) {
   EXPECT_EXIT(
       {
         ::CreateDirectoryW(out.c_str(), nullptr);
-        OutputFormat = 1;
-        SubFormat = 1;
-        Channel = TRUE;
-        Freq = kCDRateIndex;
-        FileStyle = 0;  // <Tracknum>
-        M3U = FALSE;
-        DesDir = (out + L"\\").c_str();
+        RipToWavFiles(out);
         for (int row = 0; row < 2; ++row) dlg.m_listTracks.SetCheck(row, TRUE);
         g_realApi = &CDLib();
         g_heldApi = *g_realApi;

@@ -51,17 +51,11 @@ class MainDlgRip : public MainWindowOnDisc<TestDlg> {
   void SetUp() override {
     m_folder = WindowsPath(APP_RIP_OUT);
     ASSERT_NO_FATAL_FAILURE(OpenOnDisc(4, [this] {
-      OutputFormat = 1;
-      SubFormat = 1;
-      Channel = TRUE;
-      Freq = kCDRateIndex;
-      FileStyle = 0;  // <Tracknum>
-      M3U = FALSE;
+      RipToWavFiles(m_folder);
       DbClk = -1;
       std::error_code ignored;
       std::filesystem::remove_all(m_folder, ignored);
       std::filesystem::create_directories(m_folder);
-      DesDir = (m_folder + L"\\").c_str();
     }));
     for (int row = 0; row < 4; ++row) {
       dlg.m_listTracks.SetCheck(row, FALSE);

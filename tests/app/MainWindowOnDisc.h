@@ -19,6 +19,18 @@ inline std::wstring WindowsPath(const std::string& unixPath) {
   return path;
 }
 
+// Rips go to folder as WAV files at the disc's own rate, stereo, named by track number
+// ("01.wav"), without a playlist.
+inline void RipToWavFiles(const std::wstring& folder) {
+  OutputFormat = 1;
+  SubFormat = 1;
+  Channel = TRUE;
+  Freq = kCDRateIndex;
+  FileStyle = 0;  // <Tracknum>
+  M3U = FALSE;
+  DesDir = (folder + L"\\").c_str();
+}
+
 // Use: derive the fixture from MainWindowOnDisc<TestDlg> (TestDlg: the window with the
 // handlers the tests call made public), define the letter once per suite and open the
 // window in SetUp:

@@ -129,17 +129,6 @@ std::wstring TooltipText(CWnd& control) {
   return search.found ? search.text : L"<no tooltip>";
 }
 
-template <typename Done>
-bool PumpUntil(Done done, int ms = 3000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    PumpPending();
-    ::Sleep(5);
-  }
-  return true;
-}
-
 class HyperLink : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -240,7 +229,7 @@ TEST_F(HyperLink, UnderlineFollowsTheMouseByMode) {
     PumpPending();
     EXPECT_EQ(TextColour(dlg, link), RGB(255, 0, 0));
     ::SetCursorPos(outside.x, outside.y);
-    EXPECT_TRUE(PumpUntil([&] { return TextColour(dlg, link) == RGB(0, 0, 238); }))
+    EXPECT_TRUE(PumpUntil([&] { return TextColour(dlg, link) == RGB(0, 0, 238); }, 3000))
         << "the hover did not end after the mouse left";
     EXPECT_EQ(Underlined(link), c.atRest);
   }
