@@ -16,6 +16,22 @@ constexpr wchar_t kPlacementSection[] = L"Position";
 constexpr wchar_t kPlacementValue[] = L"{B01B8ECB-6C90-4D4E-ABF9-43A8474BB68B}";
 constexpr wchar_t kVariousArtists[] = L"Various Artists";
 
+// Refreshes wait while the record is written; nothing is held when one is asked for or
+// runs.
+class RefreshHold {
+ public:
+  RefreshHold() : m_held(HoldRefreshes()) {}
+  ~RefreshHold() {
+    if (m_held) ReleaseRefreshHold();
+  }
+  RefreshHold(const RefreshHold&) = delete;
+  RefreshHold& operator=(const RefreshHold&) = delete;
+  BOOL Held() const { return m_held; }
+
+ private:
+  BOOL m_held;
+};
+
 // Index = ID3v1 genre id.
 constexpr const wchar_t* kGenreNames[] = {
     L"Blues", L"Classic Rock", L"Country", L"Dance", L"Disco", L"Funk", L"Grunge", L"Hip-Hop",
@@ -58,7 +74,8 @@ BEGIN_MESSAGE_MAP(CEditCD, CResizeDlg)
 END_MESSAGE_MAP()
 // clang-format on
 
-CEditCD::CEditCD(CWnd* pParent) : CResizeDlg(IDD_EDIT_CD, pParent), m_nYear(0) {}
+CEditCD::CEditCD(CWnd* pParent)
+    : CResizeDlg(IDD_EDIT_CD, pParent), m_nYear(0), m_dwDiscId(0), m_nRefreshesAtOpen(0) {}
 
 void CEditCD::DoDataExchange(CDataExchange* pDX) {
   CResizeDlg::DoDataExchange(pDX);
@@ -70,6 +87,8 @@ void CEditCD::DoDataExchange(CDataExchange* pDX) {
 BOOL CEditCD::OnInitDialog() {
   CResizeDlg::OnInitDialog();
   SetIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME), FALSE);
+  m_dwDiscId = g_dwDiscId;
+  m_nRefreshesAtOpen = RefreshesBegun();
 
   SetDlgItemText(IDC_EDITCD_ALBUM, g_cddbRecord.m_title);
   SetDlgItemText(IDC_EDITCD_ARTIST, g_cddbRecord.m_artist);
@@ -116,8 +135,24 @@ void CEditCD::OnVariousArtists() {
   }
 }
 
-BOOL CEditCD::ApplyEdits() {
+BOOL CEditCD::ApplyEdits(BOOL* saved) {
   if (!UpdateData(TRUE)) return FALSE;
+  {
+    // A refresh rewrites the record and its cache file from the worker: the edits wait
+    // for none, and go nowhere once the disc has been refreshed since the dialog opened.
+    RefreshHold hold;
+    if (hold.Held() && RefreshesBegun() == m_nRefreshesAtOpen && g_dwDiscId == m_dwDiscId) {
+      WriteEdits();
+      if (saved) *saved = SaveLocalCDDB(g_cddbRecord, g_dwDiscId);
+      return TRUE;
+    }
+  }
+  AfxMessageBox(L"The Disc Has Changed, Edits Not Applied!", MB_OK | MB_ICONEXCLAMATION);
+  EndDialog(IDCANCEL);
+  return FALSE;
+}
+
+void CEditCD::WriteEdits() {
   CString text;
   GetDlgItemText(IDC_EDITCD_ALBUM, text);
   g_cddbRecord.m_title = text;
@@ -133,17 +168,17 @@ BOOL CEditCD::ApplyEdits() {
   if (CVeltraskDlg* main = g_pMainDlg) main->RefreshDestinations();
   // An edited record is a real one: the rip writes the full tags.
   g_bPlaceholderRecord = FALSE;
-  return TRUE;
 }
 
 void CEditCD::OnOk() {
-  if (ApplyEdits()) EndDialog(IDOK);
+  if (ApplyEdits(nullptr)) EndDialog(IDOK);
 }
 
 void CEditCD::OnSaveToLocal() {
-  if (!ApplyEdits()) return;
   // Written beside the old file and moved over it, so a failed write keeps the old one.
-  if (SaveLocalCDDB(g_cddbRecord, g_dwDiscId)) {
+  BOOL saved = FALSE;
+  if (!ApplyEdits(&saved)) return;
+  if (saved) {
     AfxMessageBox(L"Local CDDB File Saved.", MB_OK | MB_ICONINFORMATION);
     CVeltraskDlg::AddLog(L"Local CDDB file saved.", LOG_INFO);
   } else {

@@ -13,14 +13,18 @@ extern CStringArray g_genres;
 void FillGenreTable();
 
 // Edits g_cddbRecord in place: OK applies and closes, Save to Local applies and writes
-// the disc's cache file and stays open, Cancel closes without applying.
+// the disc's cache file and stays open, Cancel closes without applying. The edits belong
+// to the disc the dialog was opened for: once a refresh has been asked for or has run
+// since, OK and Save to Local say so, apply nothing and close.
 class CEditCD : public CResizeDlg {
  public:
   explicit CEditCD(CWnd* pParent = nullptr);
 
   WindowPlacementStore placement;
   CComboBoxExt m_comboGenre;
-  int m_nYear;  // bound to the year box, validated to 1..2100
+  int m_nYear;              // bound to the year box, validated to 1..2100
+  DWORD m_dwDiscId;         // the disc the dialog was opened for
+  LONG m_nRefreshesAtOpen;  // the refreshes begun by then
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
@@ -32,7 +36,10 @@ class CEditCD : public CResizeDlg {
   void OnDestroy();
   DECLARE_MESSAGE_MAP()
 
-  // Moves the dialog's fields into g_cddbRecord. FALSE when the data exchange failed
-  // (the framework has shown why): nothing is applied then.
-  BOOL ApplyEdits();
+  // Moves the dialog's fields into g_cddbRecord and, with saved, the record into the
+  // disc's cache file (*saved: whether it was written); no refresh begins meanwhile.
+  // FALSE when nothing was applied: the data exchange failed (the framework has shown
+  // why), or the disc is no longer the dialog's (the user is told, the dialog closes).
+  BOOL ApplyEdits(BOOL* saved);
+  void WriteEdits();
 };

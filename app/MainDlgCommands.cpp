@@ -248,7 +248,7 @@ void CVeltraskDlg::OnFormatDropDown() {
 // ---- Other commands ---------------------------------------------------------------------
 
 void CVeltraskDlg::OnEditCDInfo() {
-  if (g_bBusy) return;
+  if (IsRefreshRunning()) return;
   if (g_bNoDisc) {
     AfxMessageBox(L"No Disc Found!");
     return;

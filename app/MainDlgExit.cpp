@@ -46,10 +46,10 @@ void EndLogFileRun() {
 
 // Runs on the user-interface thread and returns only when it refuses.
 void CVeltraskDlg::OnExitApp() {
-  // A running refresh, an exit already under way (a close request while the cache box
-  // below is open), and a rip job: its threads use the rings and the drive handle
-  // released below, so the exit waits until the job has ended.
-  if (g_bBusy || g_bExiting || g_pRippingProgress) return;
+  // A refresh asked for or running, an exit already under way (a close request while the
+  // cache box below is open), and a rip job: its threads use the rings and the drive
+  // handle released below, so the exit waits until the job has ended.
+  if (IsRefreshRunning() || g_bExiting || IsRipJobRunning()) return;
   g_bExiting = TRUE;
 
   if (m_bPlaying) StopPlayback();
@@ -96,6 +96,9 @@ void CVeltraskDlg::OnClose() { OnExitApp(); }
 
 BOOL CVeltraskDlg::OnQueryEndSession() {
   if (!Default()) return FALSE;
+  // The rip threads are writing files and the settings are not saved yet: the session
+  // may end once the job has.
+  if (IsRipJobRunning()) return FALSE;
   OnExitApp();
   return TRUE;
 }

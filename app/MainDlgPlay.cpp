@@ -23,7 +23,7 @@ CString FormatTime(int seconds) {
 
 // Previous, Next, First and Last: the time shows 00:00 when playback moved.
 void SkipAndShowTime(CVeltraskDlg& dlg, PlayerSkip skip) {
-  if (g_bBusy) return;
+  if (IsRefreshRunning()) return;
   if (dlg.SkipTrack(skip) && dlg.m_bPlaying) dlg.m_staticTime.SetWindowText(L"00:00");
 }
 
@@ -32,18 +32,17 @@ void SkipAndShowTime(CVeltraskDlg& dlg, PlayerSkip skip) {
 // ---- Starting playback ----------------------------------------------------------------
 
 void CVeltraskDlg::OnPlay() {
-  if (g_bBusy || !g_bSoundAvailable || m_bPlaying) return;
+  if (IsRefreshRunning() || !g_bSoundAvailable || m_bPlaying) return;
   if (!FindNextCheckedTrack(-1, TRUE)) {
     MessageBox(L"Warning: No Audio Track Checked!", nullptr, MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   if (!FindNextCheckedTrack(-1, FALSE)) return;
-  PostPlayerText(L"Playing", kPlayerRowStatus);
-  StartPlayback();
+  StartPlayback();  // the row says "Playing" once something plays
 }
 
 void CVeltraskDlg::OnPlayCurrent() {
-  if (g_bBusy || !g_bSoundAvailable) return;
+  if (IsRefreshRunning() || !g_bSoundAvailable) return;
   if (m_bPlaying) {
     // The running threads go on with the selected row; when it is refused they go on
     // from the reader's position.
@@ -56,10 +55,7 @@ void CVeltraskDlg::OnPlayCurrent() {
     }
     return;
   }
-  if (SelectCurrentTrack()) {
-    PostPlayerText(L"Playing", kPlayerRowStatus);
-    StartPlayback();
-  }
+  if (SelectCurrentTrack()) StartPlayback();
 }
 
 // ---- Player commands ------------------------------------------------------------------

@@ -20,6 +20,10 @@ namespace {
 // before the other side's load.
 std::atomic<BOOL> g_refreshClaimed{FALSE};
 std::atomic<BOOL> g_refreshPending{FALSE};
+// Counts the refreshes that have begun; an Edit CD dialog compares it with its opening's.
+std::atomic<LONG> g_refreshesBegun{0};
+// A media notification that came while a rip job ran; its refresh follows the job.
+std::atomic<BOOL> g_mediaChangedDuringRip{FALSE};
 
 void DrainRefreshRequests() {
   while (g_refreshPending.load()) {
@@ -53,7 +57,22 @@ CString CurrentDriveName() {
 
 }  // namespace
 
-BOOL IsRefreshRunning() { return g_refreshClaimed.load() || g_refreshPending.load(); }
+BOOL IsRefreshRunning() {
+  return g_bBusy.load() || g_refreshClaimed.load() || g_refreshPending.load();
+}
+
+LONG RefreshesBegun() { return g_refreshesBegun.load(); }
+
+BOOL HoldRefreshes() {
+  if (g_bBusy || g_refreshClaimed.exchange(TRUE)) return FALSE;
+  if (g_refreshPending) {
+    ReleaseRefresh();  // asked for just now: it runs
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void ReleaseRefreshHold() { ReleaseRefresh(); }
 
 BOOL StartDiscWorker(short action) {
   short* parameter = new short(action);
@@ -115,6 +134,7 @@ void CVeltraskDlg::ReadDisc() {
 }
 
 void CVeltraskDlg::RefreshDisc() {
+  ++g_refreshesBegun;
   g_bPlaceholderRecord = FALSE;
   EnableControls(FALSE);
   try {
@@ -226,19 +246,19 @@ void CVeltraskDlg::OnDriveMenu(UINT nID) {
 }
 
 void CVeltraskDlg::OnCloseTray() {
-  if (g_bBusy) return;
+  if (IsRefreshRunning()) return;
   if (m_bPlaying) OnStopPlay();
   StartDiscWorker(2);
 }
 
 void CVeltraskDlg::OnEjectTray() {
-  if (g_bBusy) return;
+  if (IsRefreshRunning()) return;
   if (m_bPlaying) OnStopPlay();
   StartDiscWorker(1);
 }
 
 void CVeltraskDlg::OnRefreshDisc() {
-  if (g_bBusy) return;
+  if (IsRefreshRunning()) return;
   if (m_bPlaying) OnStopPlay();
   RequestRefresh();
 }
@@ -260,11 +280,23 @@ BOOL CVeltraskDlg::OnDeviceChange(UINT nEventType, DWORD_PTR dwData) {
   if (name.IsEmpty() || name.Find(DriveLetterFromUnitMask(volume->dbcv_unitmask)) < 0) return TRUE;
 
   AddLog(nEventType == DBT_DEVICEARRIVAL ? L"Insert disc." : L"Eject disc.", LOG_INFO);
-  // Playback reads through the handle the refresh reopens: it stops first. A refresh that
-  // runs now keeps its own lookup choice; this one follows it.
-  if (m_bPlaying) StopPlayback();
-  if (!g_bBusy) g_bLookupAlbumInfo = FALSE;
   m_staticTime.SetWindowText(L"00:00");
+  // The rip threads read through the handle the refresh reopens and name and tag their
+  // files from the record it rewrites: the refresh waits for the job's end.
+  if (IsRipJobRunning()) {
+    g_mediaChangedDuringRip = TRUE;
+    return TRUE;
+  }
+  // Playback reads through the handle the refresh reopens: it stops first. A refresh that
+  // is asked for or runs now keeps its own lookup choice; this one follows it.
+  if (m_bPlaying) StopPlayback();
+  if (!IsRefreshRunning()) g_bLookupAlbumInfo = FALSE;
   RequestRefresh();
   return TRUE;
+}
+
+void CVeltraskDlg::RefreshAfterRipJob() {
+  if (!g_mediaChangedDuringRip.exchange(FALSE)) return;
+  if (!IsRefreshRunning()) g_bLookupAlbumInfo = FALSE;
+  RequestRefresh();
 }

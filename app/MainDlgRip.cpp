@@ -9,10 +9,35 @@ constexpr int kStatusColumn = 5;
 
 bool IsAudioRow(CListCtrl& list, int row) { return static_cast<LONG>(list.GetItemData(row)) >= 0; }
 
+// Marks a rip command's job as running. Made before the job and ended after it, so the
+// job's threads have stopped when a media change held back meanwhile is refreshed.
+class RipJobScope {
+ public:
+  explicit RipJobScope(CVeltraskDlg& dlg) : m_dlg(dlg) { m_dlg.m_bRipJobRunning = TRUE; }
+  ~RipJobScope() {
+    m_dlg.m_bRipJobRunning = FALSE;
+    try {
+      m_dlg.RefreshAfterRipJob();
+    } catch (CException* e) {
+      e->Delete();
+    } catch (...) {
+    }
+  }
+  RipJobScope(const RipJobScope&) = delete;
+  RipJobScope& operator=(const RipJobScope&) = delete;
+
+ private:
+  CVeltraskDlg& m_dlg;
+};
+
 }  // namespace
 
+BOOL CVeltraskDlg::IsRipJobRunning() const {
+  return m_bRipJobRunning.load() || g_pRippingProgress != nullptr;
+}
+
 void CVeltraskDlg::OnRip() {
-  if (g_bBusy) return;
+  if (IsRefreshRunning()) return;
   if (m_bPlaying) {
     if (MessageBox(L"Do You Wish to Stop Playing to Rip Audio Tracks?", nullptr,
                    MB_YESNO | MB_ICONQUESTION) != IDYES) {
@@ -32,6 +57,7 @@ void CVeltraskDlg::OnRip() {
     m_listTracks.SetItemText(row, kStatusColumn, L"");
   }
 
+  RipJobScope running(*this);
   CRippingProgress job(this);
   job.SetRipRings(m_pRipRingA, m_pRipRingB);
   job.m_isAudioCD = [this] { return m_bAudioCD.load(); };
@@ -44,7 +70,7 @@ void CVeltraskDlg::OnRip() {
 }
 
 void CVeltraskDlg::OnRipCurrent() {
-  if (g_bBusy) return;
+  if (IsRefreshRunning()) return;
   if (m_listTracks.GetNextItem(-1, LVNI_SELECTED) < 0) {
     MessageBox(L"No Audio Track Selected!");
     return;
@@ -56,6 +82,7 @@ void CVeltraskDlg::OnRipCurrent() {
     }
     OnStopPlay();
   }
+  RipJobScope running(*this);
   CRippingProgress job(this);
   // A data row shows "Not an Audio Track!" and no job runs.
   if (!SelectCurrentTrack()) return;

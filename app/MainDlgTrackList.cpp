@@ -138,8 +138,9 @@ void CVeltraskDlg::FormatSummary() {
       break;
   }
   SetFormatButtonImage();
-  // A running refresh fills the record and the list and redoes the destinations at its end.
-  if (!g_bBusy) RefreshDestinations();
+  // A refresh asked for or running fills the record and the list and redoes the
+  // destinations at its end.
+  if (!IsRefreshRunning()) RefreshDestinations();
 }
 
 void CVeltraskDlg::SetStatusPane(int kind, CString text) {

@@ -39,10 +39,10 @@ extern CString g_strHelloUser;
 extern CTime g_startTime;
 
 // How the refresh flags work: g_bBusy is written only by EnableControls (set on the disc
-// worker at a refresh's start and end) and read by the commands on the user-interface
-// thread. g_bLookupAlbumInfo and g_bLookupFromSettings are written by the thread that
-// starts a refresh and by the refresh itself; only one refresh runs at a time, so plain
-// loads and stores in sequentially consistent order are all that is needed.
+// worker at a refresh's start and end); the commands on the user-interface thread read it
+// through IsRefreshRunning. g_bLookupAlbumInfo and g_bLookupFromSettings are written by the
+// thread that starts a refresh and by the refresh itself; only one refresh runs at a time,
+// so plain loads and stores in sequentially consistent order are all that is needed.
 extern std::atomic<BOOL> g_bBusy;
 extern std::atomic<BOOL> g_bLookupAlbumInfo;
 extern std::atomic<BOOL> g_bLookupFromSettings;
@@ -69,8 +69,18 @@ UINT DiscWorkerThread(LPVOID pParam);
 // Starts the disc worker with a fresh action code. FALSE when the thread did not start.
 BOOL StartDiscWorker(short action);
 
-// TRUE while a refresh runs or is waiting to run after the one that runs.
+// TRUE from the moment a refresh is asked for until the last one asked for has ended,
+// and while the busy switch is on: the one test of every command that refuses while the
+// disc is refreshed. The busy switch alone has gaps (before a worker has begun, and
+// between a failed refresh and its retry).
 BOOL IsRefreshRunning();
+// The number of refreshes begun so far.
+LONG RefreshesBegun();
+// Keeps refreshes from beginning, for a writer of the record on the user-interface
+// thread; FALSE (nothing held) when one is asked for or runs. A refresh asked for while
+// held begins at ReleaseRefreshHold.
+BOOL HoldRefreshes();
+void ReleaseRefreshHold();
 
 // "A" + index of the lowest set bit among bits 0 to 25; the character after "Z" when none.
 TCHAR DriveLetterFromUnitMask(DWORD unitMask);
@@ -101,6 +111,10 @@ class CVeltraskDlg : public CResizeDlg, public CPlayback {
   // Opens the current drive and reads its table of contents; sets m_bAudioCD.
   void ReadDisc();
   void SetCurrentDrive(BOOL lookup);
+  // The refresh of a media notification that came during the rip job that just ended.
+  void RefreshAfterRipJob();
+  // TRUE from the start of a rip command's job to the end of its threads.
+  BOOL IsRipJobRunning() const;
 
   // ---- Track list and status bar ----
   void RefreshTrackList();
@@ -144,6 +158,8 @@ class CVeltraskDlg : public CResizeDlg, public CPlayback {
   HICON m_hIcon;
   RingBuffer<short, 1>* m_pRipRingA;
   RingBuffer<short, 1>* m_pRipRingB;
+  // Set by the rip commands around their job (user-interface thread).
+  std::atomic<BOOL> m_bRipJobRunning{FALSE};
 
  private:
   CImageList m_mainImages;    // the main toolbar's images

@@ -266,19 +266,22 @@ void CPlayback::PlaybackOutputThread() {
   BOOL failed = FALSE;
   try {
     m_pPlaybackRing = new RingBuffer<short, 1>(kRingSamples);
+    stream = OpenOutputStream();
+    if (!stream) {
+      // Without a stream there is nothing to play into: playback ends at once.
+      PostPlayerText(L"Fail to open input stream.", kPlayerLogWarning);
+      m_bPlaying = FALSE;
+    } else {
+      // The row says so only now that something plays, and before the reader's first
+      // word on the next track.
+      PostPlayerText(m_bPaused ? L"Paused" : L"Playing", kPlayerRowStatus);
+    }
     reader = AfxBeginThread(PlaybackReaderThreadProc, this, THREAD_PRIORITY_TIME_CRITICAL, 0,
                             CREATE_SUSPENDED);
     if (reader) {
       reader->m_bAutoDelete = FALSE;
       m_pReaderThread = reader;
       reader->ResumeThread();
-    }
-
-    stream = OpenOutputStream();
-    if (!stream) {
-      // Without a stream there is nothing to play into: playback ends at once.
-      PostPlayerText(L"Fail to open input stream.", kPlayerLogWarning);
-      m_bPlaying = FALSE;
     }
 
     std::vector<short> block(kBlockSamples);

@@ -58,7 +58,8 @@ class CPlayback {
 
   // ---- Commands (user-interface thread) ----
   // Sets m_bPlaying, clears m_bSeeking and m_bPaused, sets the read position to the
-  // start of m_nCurrentTrack and starts the output thread. FALSE (nothing running) when the thread
+  // start of m_nCurrentTrack and starts the output thread, which posts the row status
+  // "Playing" once its output stream runs. FALSE (nothing running) when the thread
   // cannot be started or a playback is still running.
   BOOL StartPlayback();
   // Clears the flags and waits until both threads have ended. Sent messages are
