@@ -1,0 +1,433 @@
+// The main window over a scripted drive while a refresh is on its way: the commands refuse
+// from the moment a refresh is asked for, not only once the worker has switched the busy
+// state on, and the Edit CD dialog applies its edits only to the disc it was opened for.
+#include <gtest/gtest.h>
+
+#include "VeltraskDlg.h"
+
+#include <dbt.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "EventLog.h"
+#include "FreeDBServer.h"
+#include "VeltraskDlg.h"
+#include "engine/OutputNaming.h"
+#include "engine/RippingProgress.h"
+#include "engine/SectorBlock.h"
+#include "engine/Settings.h"
+#include "resource.h"
+#include "tests/discinfo/CddbTestServer.h"
+#include "tests/engine/FakeCDLibrary.h"
+#include "tests/window/TestApp.h"
+
+namespace {
+
+constexpr wchar_t kLetter = L'R';
+constexpr wchar_t kDiscChanged[] = L"The Disc Has Changed, Edits Not Applied!";
+
+// Only R: is a CD-ROM drive.
+class OneLetter : public CDriveLetterSource {
+ public:
+  UINT DriveType(TCHAR letter) override {
+    return letter == kLetter ? DRIVE_CDROM : DRIVE_NO_ROOT_DIR;
+  }
+  BOOL Accessible(TCHAR) override { return TRUE; }
+};
+
+template <typename Done>
+bool PumpUntil(Done done, int ms = 15000) {
+  const DWORD end = ::GetTickCount() + ms;
+  while (!done()) {
+    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
+    PumpPending();
+    ::Sleep(5);
+  }
+  return true;
+}
+
+bool WaitForRefresh() {
+  PumpPending();  // the first refresh is a posted message
+  return PumpUntil([] { return !IsRefreshRunning(); });
+}
+
+// Lets the refresh that runs go on until it has switched the busy state off, and keeps it
+// there: only messages sent to this thread are answered meanwhile, so its next call into
+// this thread's windows (the drive combo box) waits until messages are pumped again.
+// What follows it (the refresh asked for meanwhile, or a failed lookup's retry) has not
+// begun then.
+// Answers only the messages sent to this thread until done().
+template <typename Done>
+bool AnswerSentMessagesUntil(Done done, int ms = 15000) {
+  const DWORD end = ::GetTickCount() + ms;
+  while (!done()) {
+    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    ::Sleep(1);
+  }
+  return true;
+}
+
+bool HoldTheRefreshAtItsEnd() {
+  const DWORD end = ::GetTickCount() + 15000;
+  bool busySeen = false;
+  for (;;) {
+    if (g_bBusy) {
+      busySeen = true;
+    } else if (busySeen) {
+      return true;
+    }
+    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    ::Sleep(1);
+  }
+}
+
+CString TempFolder(const wchar_t* name) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  CString folder;
+  folder.Format(L"%sbusy-%s-%lu", temp, name, ::GetCurrentProcessId());
+  ::CreateDirectoryW(folder, nullptr);
+  return folder;
+}
+
+void RemoveFolder(const CString& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileW(folder + L"\\*", &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      ::DeleteFileW(folder + L"\\" + data.cFileName);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(folder);
+}
+
+std::vector<std::wstring> CacheFiles(const CString& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = ::FindFirstFileW(folder + L"\\*.cddb", &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      names.push_back(data.cFileName);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+  }
+  return names;
+}
+
+int CountLogLines(INT_PTR from, const wchar_t* text) {
+  std::lock_guard<std::mutex> lock(g_logItemsLock);
+  int count = 0;
+  for (INT_PTR i = from; i < g_logItems.GetSize(); ++i)
+    count += g_logItems[i]->m_strDescription == text;
+  return count;
+}
+
+INT_PTR LogSize() {
+  std::lock_guard<std::mutex> lock(g_logItemsLock);
+  return g_logItems.GetSize();
+}
+
+int CountBoxes(const wchar_t* text) {
+  int count = 0;
+  for (const CString& box : g_testApp.m_boxes) count += box == text;
+  return count;
+}
+
+struct OwnWindowSearch {
+  const wchar_t* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchOwnWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<OwnWindowSearch*>(param);
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(hwnd, &process);
+  wchar_t text[256] = L"";
+  ::GetWindowTextW(hwnd, text, 256);
+  if (process == ::GetCurrentProcessId() && wcscmp(text, search->caption) == 0 &&
+      ::IsWindowVisible(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindOwnWindow(const wchar_t* caption) {
+  OwnWindowSearch search{caption, nullptr};
+  ::EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitForOwnWindow(const wchar_t* caption) {
+  for (int i = 0; i < 1000; ++i) {
+    if (HWND found = FindOwnWindow(caption)) return found;
+    ::Sleep(10);
+  }
+  return nullptr;
+}
+
+// Closes an Edit CD dialog or a stopped rip job that a command opened when it should
+// have refused, and counts them.
+std::atomic<int> g_windowsOpened{0};
+void CALLBACK CloseOpenedWindows(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  if (HWND edit = FindOwnWindow(L"Edit CD Info")) {
+    ++g_windowsOpened;
+    ::PostMessageW(edit, WM_COMMAND, IDCANCEL, 0);
+  }
+  CRippingProgress* job = g_pRippingProgress;
+  if (job && job->GetSafeHwnd() && !job->m_bRunning.load() &&
+      job->GetDlgItem(IDCANCEL)->IsWindowEnabled()) {
+    ++g_windowsOpened;
+    ::PostMessageW(job->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+    job->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);
+  }
+}
+
+class TestDlg : public CVeltraskDlg {};
+
+class MainDlgBusy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_testApp.m_boxes.clear();
+    lib.drives.found = 1;
+    strcpy(lib.drives.entries[0].vendor, "CORVANE");
+    strcpy(lib.drives.entries[0].product, "TEST DRIVE");
+    strcpy(lib.drives.entries[0].revision, "1.0");
+    SetAudioDisc(3);
+    CVeltraskDlg::s_pDriveLetterSource = &letters;
+    cache = TempFolder(L"cache");
+    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
+    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
+    dlg.ShowWindow(SW_SHOW);
+    // The first refresh comes after start-up: these settings are in time for it.
+    AlbumInfoSource = 2;
+    LoadAlbumInfo = TRUE;
+    SaveAlbumInfo = FALSE;
+    LocalCDDBDir = cache;
+    DesDir = L"C:\\Out\\";
+    FileStyle = 12;  // artist-album-year folders: the destinations show the album
+    OutputFormat = 1;
+    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_EQ(dlg.m_listTracks.GetItemCount(), 3);
+  }
+
+  void TearDown() override {
+    if (m_timer) ::KillTimer(nullptr, m_timer);
+    WaitForRefresh();
+    dlg.StopPlayback();
+    dlg.DestroyWindow();
+    CVeltraskDlg::s_pDriveLetterSource = nullptr;
+    if (CDHANDLE h = g_hCD.exchange(0)) CDLib().CloseCDHandle(h);
+    g_pSectorBlock.reset();
+    RemoveAllFreeDBServers();
+    g_driveLetters.RemoveAll();
+    g_cddbRecord = CCDDBRecord();
+    g_bLookupFromSettings = TRUE;
+    RemoveFolder(cache);
+  }
+
+  // Audio tracks of 150 sectors from LBA 0: each track count is another disc.
+  void SetAudioDisc(int tracks) {
+    std::vector<DWORD> starts;
+    for (int i = 0; i < tracks; ++i) starts.push_back(150 * i);
+    lib.tocResult = 1;
+    lib.SetToc(1, starts, 150 * tracks);
+  }
+
+  // Lookups go to the test server, which answers reply to every request.
+  void LookUpFrom(CddbTestServer& server, CddbTestServer::Reply reply) {
+    auto* entry = static_cast<CFreeDBServer*>(g_serverList[0]);
+    entry->m_strHost = L"127.0.0.1";
+    entry->m_nPort = server.Port();
+    entry->m_nTimeout = 5000;
+    AlbumInfoSource = 1;
+    server.Script({reply});
+  }
+
+  // The media notification of the drive, as the system sends it.
+  void SendMediaArrival() {
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof(volume);
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_flags = DBTF_MEDIA;
+    volume.dbcv_unitmask = 1u << (kLetter - L'A');
+    ::SendMessageW(dlg.m_hWnd, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                   reinterpret_cast<LPARAM>(&volume));
+  }
+
+  FakeCDLibrary lib;
+  OneLetter letters;
+  CString cache;
+  TestDlg dlg;
+  UINT_PTR m_timer = 0;
+};
+
+// ---- between a refresh's request and its start -------------------------------------------
+
+TEST_F(MainDlgBusy, CommandsRefuseBetweenARefreshAndTheOneAskedForAfterIt) {
+  WinsockSession sockets;
+  CddbTestServer server;
+  struct Case {
+    const char* name;
+    // Starts a refresh, then asks for what follows it.
+    std::function<void()> start;
+  };
+  const Case cases[] = {
+      {"a notification during a refresh",
+       [&] {
+         dlg.SendMessage(WM_COMMAND, ID_REFRESH_DISC);
+         // The worker waits for this thread in its first call into the window.
+         ASSERT_TRUE(AnswerSentMessagesUntil([] { return g_bBusy.load(); }));
+         SendMediaArrival();  // waits for the refresh that runs
+       }},
+      {"a failed lookup before its retry",
+       [&] {
+         LookUpFrom(server, {{"HTTP/1.0 500 Internal Server Error\r\n\r\n"}});
+         dlg.SendMessage(WM_COMMAND, ID_REFRESH_DISC);
+       }},
+  };
+  // The commands that refuse while a refresh runs, Exit last: should it go through, the
+  // test program ends here.
+  const struct {
+    const wchar_t* name;
+    UINT command;
+  } commands[] = {
+      {L"Rip", ID_RIP},   {L"Rip Current", ID_RIP_CURRENT},   {L"Edit CD Info", ID_EDIT_CD_INFO},
+      {L"Play", ID_PLAY}, {L"Play Current", ID_PLAY_CURRENT}, {L"Next", ID_NEXT_TRACK},
+      {L"Exit", ID_EXIT},
+  };
+  m_timer = ::SetTimer(nullptr, 0, 10, CloseOpenedWindows);
+  g_windowsOpened = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WaitForRefresh());
+    AlbumInfoSource = 2;
+    lib.tocReads = 0;
+    c.start();
+    ASSERT_TRUE(HoldTheRefreshAtItsEnd());
+    ASSERT_FALSE(g_bBusy);
+    // Rows for every command to act on: a failed refresh leaves the list empty.
+    for (int row = dlg.m_listTracks.GetItemCount(); row < 3; ++row) {
+      dlg.m_listTracks.InsertItem(row, L"");
+      dlg.m_listTracks.SetItemData(row, 150);
+    }
+    for (int row = 0; row < 3; ++row) {
+      dlg.m_listTracks.SetCheck(row, TRUE);
+      dlg.m_listTracks.SetItemText(row, 5, L"old status");
+    }
+    dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
+    dlg.m_listTracks.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+    dlg.m_nCurrentTrack = 1;
+    for (const auto& command : commands) {
+      SCOPED_TRACE(command.name);
+      dlg.SendMessage(WM_COMMAND, command.command);
+      EXPECT_EQ(dlg.m_nCurrentTrack, 1);
+      EXPECT_EQ(dlg.m_listTracks.GetItemText(1, 5), L"old status");
+      EXPECT_EQ(dlg.m_pOutputThread, nullptr);
+      EXPECT_FALSE(g_bExiting);
+    }
+    ASSERT_TRUE(WaitForRefresh());
+    dlg.StopPlayback();
+    EXPECT_EQ(lib.tocReads, 2) << "the refresh and the one after it";
+    EXPECT_EQ(g_windowsOpened, 0);
+    EXPECT_EQ(dlg.m_listTracks.GetItemCount(), 3);
+  }
+}
+
+// ---- Edit CD and a refresh -----------------------------------------------------------------
+
+TEST_F(MainDlgBusy, EditCDAppliesOnlyToTheDiscItWasOpenedFor) {
+  WinsockSession sockets;
+  CddbTestServer server;
+  enum Meanwhile { kNothing, kSameDiscRefreshed, kOtherDisc, kRefreshRunning };
+  struct Case {
+    Meanwhile meanwhile;
+    UINT button;
+    bool applied;
+  };
+  const Case cases[] = {
+      {kNothing, IDC_EDITCD_OK, true},
+      {kNothing, IDC_EDITCD_SAVE, true},
+      {kSameDiscRefreshed, IDC_EDITCD_OK, false},
+      {kOtherDisc, IDC_EDITCD_OK, false},
+      {kOtherDisc, IDC_EDITCD_SAVE, false},
+      {kRefreshRunning, IDC_EDITCD_OK, false},
+      {kRefreshRunning, IDC_EDITCD_SAVE, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "meanwhile " << c.meanwhile << ", button " << c.button);
+    SetAudioDisc(3);
+    AlbumInfoSource = 2;
+    dlg.SendMessage(WM_COMMAND, ID_REFRESH_DISC);
+    ASSERT_TRUE(WaitForRefresh());
+    RemoveFolder(cache);
+    ::CreateDirectoryW(cache, nullptr);
+    g_testApp.m_boxes.clear();
+    const INT_PTR logFrom = LogSize();
+    const DWORD openedFor = g_dwDiscId;
+    if (c.meanwhile == kOtherDisc) SetAudioDisc(4);
+    // The lookup of the refresh stays unanswered for a while.
+    if (c.meanwhile == kRefreshRunning) {
+      CddbTestServer::Reply stalled;
+      stalled.end = CddbTestServer::End::kStall;
+      stalled.stallMs = 1500;
+      LookUpFrom(server, stalled);
+    }
+
+    std::atomic<bool> found{false}, closedByTheClick{false};
+    std::thread user([&] {
+      HWND edit = WaitForOwnWindow(L"Edit CD Info");
+      if (!edit) return;
+      found = true;
+      ::SetDlgItemTextW(edit, IDC_EDITCD_ALBUM, L"Edited Album");
+      if (c.meanwhile != kNothing) SendMediaArrival();
+      if (c.meanwhile == kRefreshRunning) {
+        for (int i = 0; i < 1000 && !g_bBusy; ++i) ::Sleep(5);
+      } else {
+        for (int i = 0; i < 1000 && IsRefreshRunning(); ++i) ::Sleep(5);
+      }
+      ::SendMessageW(edit, WM_COMMAND, MAKEWPARAM(c.button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(::GetDlgItem(edit, c.button)));
+      // A dialog that the click ended is hidden once its loop wakes up.
+      ::PostMessageW(edit, WM_NULL, 0, 0);
+      for (int i = 0; i < 100 && ::IsWindowVisible(edit); ++i) ::Sleep(10);
+      closedByTheClick = !::IsWindowVisible(edit);
+      if (::IsWindow(edit)) ::PostMessageW(edit, WM_COMMAND, IDCANCEL, 0);
+    });
+    dlg.SendMessage(WM_COMMAND, ID_EDIT_CD_INFO);
+    user.join();
+    ASSERT_TRUE(found);
+    ASSERT_TRUE(WaitForRefresh());
+
+    if (c.applied) {
+      EXPECT_EQ(g_cddbRecord.m_title, L"Edited Album");
+      EXPECT_EQ(CountBoxes(kDiscChanged), 0);
+      EXPECT_EQ(closedByTheClick, c.button == IDC_EDITCD_OK);
+      if (c.button == IDC_EDITCD_SAVE) {
+        EXPECT_EQ(CacheFiles(cache).size(), 1u);
+        EXPECT_EQ(CountLogLines(logFrom, L"Local CDDB file saved."), 1);
+      }
+    } else {
+      EXPECT_NE(g_cddbRecord.m_title, L"Edited Album");
+      EXPECT_EQ(CountBoxes(kDiscChanged), 1);
+      EXPECT_TRUE(closedByTheClick) << "a dialog of another disc stays open";
+      EXPECT_TRUE(CacheFiles(cache).empty());
+      EXPECT_EQ(CountLogLines(logFrom, L"Local CDDB file saved."), 0);
+      EXPECT_EQ(g_dwDiscId != openedFor, c.meanwhile == kOtherDisc);
+    }
+    const CString destination = dlg.m_listTracks.GetItemText(0, 6);
+    EXPECT_EQ(destination.Find(L"Edited Album") >= 0, c.applied) << destination.GetString();
+  }
+}
+
+}  // namespace
