@@ -1,0 +1,346 @@
+// The main window over a generated disc behind a Wine CD-ROM letter while its own threads
+// work: a rip job that meets a disc taken away and put back or a log-off, and a playback
+// whose output cannot start.
+#include <gtest/gtest.h>
+
+#include "VeltraskDlg.h"
+
+#include <dbt.h>
+#include <portaudio.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "EventLog.h"
+#include "engine/CDDrive.h"
+#include "engine/OutputNaming.h"
+#include "engine/RippingProgress.h"
+#include "engine/Settings.h"
+#include "platform/tools/WineDrive.h"
+#include "resource.h"
+#include "tests/window/TestApp.h"
+
+namespace {
+
+constexpr int kTracks = 3;
+constexpr int32_t kTrackSectors = 1200;  // the three tracks outgrow the rip's ring
+
+std::wstring WindowsPath(const std::string& unixPath) {
+  std::wstring path = L"Z:";
+  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return path;
+}
+
+std::string ReadBytes(const std::wstring& path, long offset = 0, long bytes = -1) {
+  std::string data;
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  if (!f) return data;
+  fseek(f, 0, SEEK_END);
+  const long size = ftell(f);
+  if (bytes < 0 || offset + bytes > size) bytes = size > offset ? size - offset : 0;
+  data.resize(bytes);
+  fseek(f, offset, SEEK_SET);
+  data.resize(fread(data.data(), 1, data.size(), f));
+  fclose(f);
+  return data;
+}
+
+template <typename Done>
+bool PumpUntil(Done done, int ms = 20000) {
+  const DWORD end = ::GetTickCount() + ms;
+  while (!done()) {
+    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
+    PumpPending();
+    ::Sleep(5);
+  }
+  return true;
+}
+
+bool WaitForRefresh() {
+  PumpPending();
+  return PumpUntil([] { return !IsRefreshRunning(); });
+}
+
+INT_PTR LogSize() {
+  std::lock_guard<std::mutex> lock(g_logItemsLock);
+  return g_logItems.GetSize();
+}
+
+int CountLogLines(INT_PTR from, const wchar_t* text) {
+  std::lock_guard<std::mutex> lock(g_logItemsLock);
+  int count = 0;
+  for (INT_PTR i = from; i < g_logItems.GetSize(); ++i)
+    count += g_logItems[i]->m_strDescription == text;
+  return count;
+}
+
+bool WaitForLogLine(INT_PTR from, const wchar_t* text, int ms) {
+  for (int waited = 0; waited < ms; waited += 10) {
+    if (CountLogLines(from, text) > 0) return true;
+    ::Sleep(10);
+  }
+  return CountLogLines(from, text) > 0;
+}
+
+// ---- a rip job held at the start of its first track ------------------------------------
+
+// What runs on a thread of its own while the job's first track is held; the job goes on
+// once it has returned.
+std::function<void()> g_whileHeld;
+std::thread g_heldThread;
+std::atomic<bool> g_held{false};
+INT_PTR g_logAtJobEnd = -1;
+INT_PTR g_refreshesAtJobEnd = -1;
+INT_PTR g_logFrom = 0;
+
+// The encoder sends the job window the track's destination before it writes the file:
+// the first one pauses the job (as its Pause button does) until g_whileHeld is done.
+LRESULT CALLBACK HoldTheFirstTrack(int code, WPARAM wParam, LPARAM lParam) noexcept {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  CRippingProgress* job = g_pRippingProgress;
+  if (code >= 0 && job && call->hwnd == job->GetSafeHwnd() && call->message == WM_RIP_STATUS &&
+      call->wParam == 0 && !g_held.exchange(true)) {
+    job->m_bPaused = TRUE;
+    g_heldThread = std::thread([job] {
+      if (g_whileHeld) g_whileHeld();
+      job->m_bPaused = FALSE;
+    });
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Closes the job window once its job has stopped, noting what the log held then.
+std::atomic<int> g_jobsRun{0};
+void CALLBACK CloseStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  CRippingProgress* job = g_pRippingProgress;
+  if (!job || !job->GetSafeHwnd() || job->m_bRunning.load()) return;
+  if (job->GetDlgItem(IDCANCEL)->IsWindowEnabled()) {
+    ++g_jobsRun;
+    g_refreshesAtJobEnd = CountLogLines(g_logFrom, L"Refreshing CD...");
+    g_logAtJobEnd = LogSize();
+    ::PostMessageW(job->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+    job->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);  // once
+  }
+}
+
+class TestDlg : public CVeltraskDlg {
+ public:
+  using CVeltraskDlg::OnRip;
+};
+
+class MainDlgDiscChange : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_letter = cdgrab::DefineFreeWineCdDrive(L"QPOLKJ", APP_CHANGE_DISC);
+  }
+  static void TearDownTestSuite() {
+    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
+  }
+
+  void SetUp() override {
+    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
+    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
+    g_testApp.m_boxes.clear();
+    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
+    dlg.ShowWindow(SW_SHOW);
+    // The first refresh is posted: these settings are in time for it.
+    const CString letter = CString(s_letter) + L":";
+    bool listed = false;
+    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
+      if (g_driveLetters[i] != letter) continue;
+      DriveNum = static_cast<short>(i);
+      dlg.m_comboDrive.SetCurSel(i);
+      listed = true;
+    }
+    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
+    AlbumInfoSource = 2;
+    LoadAlbumInfo = FALSE;
+    SaveAlbumInfo = FALSE;
+    OutputFormat = 1;
+    SubFormat = 1;
+    Channel = TRUE;
+    Freq = kCDRateIndex;
+    FileStyle = 3;  // <Tracknum>-<Title>
+    M3U = FALSE;
+    Volume = 100;
+    m_folder = WindowsPath(APP_CHANGE_OUT);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_folder, ignored);
+    std::filesystem::create_directories(m_folder);
+    DesDir = (m_folder + L"\\").c_str();
+    ASSERT_TRUE(PumpUntil([this] {
+      return !IsRefreshRunning() && dlg.m_listTracks.GetItemCount() == kTracks;
+    })) << "the disc did not show";
+  }
+
+  void TearDown() override {
+    if (g_heldThread.joinable()) g_heldThread.join();
+    dlg.StopPlayback();
+    WaitForRefresh();
+    dlg.DestroyWindow();
+    g_cddbRecord = CCDDBRecord();
+  }
+
+  // The record the user has given the disc (as Edit CD or a lookup would).
+  void NameTheDisc() {
+    g_cddbRecord.m_artist = L"Band";
+    g_cddbRecord.m_title = L"Album";
+    g_cddbRecord.m_trackTitles.RemoveAll();
+    for (const wchar_t* title : {L"One", L"Two", L"Three"}) g_cddbRecord.m_trackTitles.Add(title);
+    g_bPlaceholderRecord = FALSE;
+    dlg.RefreshDestinations();
+  }
+
+  // Rips every track; whileHeld runs while the first track waits.
+  void RipHolding(std::function<void()> whileHeld) {
+    for (int row = 0; row < kTracks; ++row) dlg.m_listTracks.SetCheck(row, TRUE);
+    g_whileHeld = std::move(whileHeld);
+    g_held = false;
+    g_jobsRun = 0;
+    g_logAtJobEnd = g_refreshesAtJobEnd = -1;
+    g_logFrom = LogSize();
+    HHOOK hook =
+        ::SetWindowsHookExW(WH_CALLWNDPROC, HoldTheFirstTrack, nullptr, ::GetCurrentThreadId());
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, CloseStoppedJob);
+    dlg.OnRip();
+    ::KillTimer(nullptr, timer);
+    ::UnhookWindowsHookEx(hook);
+    if (g_heldThread.joinable()) g_heldThread.join();
+    g_whileHeld = nullptr;
+    EXPECT_TRUE(g_held) << "the job never reached its first track";
+    EXPECT_EQ(g_jobsRun, 1);
+  }
+
+  // Each track in one file named from the record, holding the disc's samples.
+  void ExpectTheRipIntact() {
+    const wchar_t* names[] = {L"01-One.wav", L"02-Two.wav", L"03-Three.wav"};
+    std::vector<std::wstring> found;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder))
+      found.push_back(entry.path().filename().wstring());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, std::vector<std::wstring>(std::begin(names), std::end(names)));
+    const std::wstring image = WindowsPath(APP_CHANGE_DISC "/disc.bin");
+    for (int row = 0; row < kTracks; ++row) {
+      SCOPED_TRACE(row);
+      const std::string written = ReadBytes(m_folder + L"\\" + names[row], 44);
+      const std::string disc =
+          ReadBytes(image, TrackFirstSector(row) * 2352L, kTrackSectors * 2352L);
+      ASSERT_EQ(disc.size(), kTrackSectors * 2352u);
+      EXPECT_EQ(written.size(), disc.size());
+      EXPECT_TRUE(written == disc) << "the file does not hold the track";
+    }
+  }
+
+  void SendMediaChange(UINT event) {
+    DEV_BROADCAST_VOLUME volume{};
+    volume.dbcv_size = sizeof(volume);
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_flags = DBTF_MEDIA;
+    volume.dbcv_unitmask = 1u << (s_letter - L'A');
+    ::SendMessageW(dlg.m_hWnd, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&volume));
+  }
+
+  static wchar_t s_letter;
+  TestDlg dlg;
+  std::wstring m_folder;
+};
+wchar_t MainDlgDiscChange::s_letter = 0;
+
+TEST_F(MainDlgDiscChange, DiscTakenAwayAndPutBackDuringARipIsRefreshedOnceAfterIt) {
+  NameTheDisc();
+  RipHolding([this] {
+    // Wine's mount manager tells the windows itself; where it does not, the test does.
+    const INT_PTR from = LogSize();
+    ASSERT_EQ(cdgrab::RemoveWineDrive(s_letter), 0u);
+    if (!WaitForLogLine(from, L"Eject disc.", 2000)) SendMediaChange(DBT_DEVICEREMOVECOMPLETE);
+    ASSERT_EQ(cdgrab::DefineWineCdDrive(s_letter, APP_CHANGE_DISC), 0u);
+    if (!WaitForLogLine(from, L"Insert disc.", 2000)) SendMediaChange(DBT_DEVICEARRIVAL);
+    ::Sleep(500);  // time for a refresh that should not come
+  });
+  EXPECT_GE(CountLogLines(g_logFrom, L"Eject disc."), 1);
+  EXPECT_GE(CountLogLines(g_logFrom, L"Insert disc."), 1);
+  EXPECT_EQ(g_refreshesAtJobEnd, 0) << "a refresh ran during the rip";
+  ExpectTheRipIntact();
+
+  ASSERT_TRUE(WaitForRefresh());
+  EXPECT_EQ(CountLogLines(g_logFrom, L"Refreshing CD..."), 1);
+  // The refresh after the job read the disc again, without a lookup.
+  ASSERT_EQ(dlg.m_listTracks.GetItemCount(), kTracks);
+  EXPECT_EQ(dlg.m_listTracks.GetItemText(0, 1), L"Track01");
+}
+
+TEST_F(MainDlgDiscChange, LogOffDuringARipIsRefusedAndTheRipGoesOn) {
+  NameTheDisc();
+  std::atomic<LRESULT> answer{-1};
+  RipHolding([this, &answer] { answer = ::SendMessageW(dlg.m_hWnd, WM_QUERYENDSESSION, 0, 0); });
+  EXPECT_EQ(answer, FALSE);
+  EXPECT_FALSE(g_bExiting);
+  ExpectTheRipIntact();
+}
+
+// ---- a playback whose output cannot start -------------------------------------------------
+
+// Pumps for ms, keeping every Status text posted to the main window.
+std::vector<std::wstring> PumpKeepingStatusTexts(HWND main, int ms) {
+  std::vector<std::wstring> texts;
+  const DWORD end = ::GetTickCount() + ms;
+  while (static_cast<int>(::GetTickCount() - end) < 0) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.hwnd == main && msg.message == WM_PLAYER_TEXT && msg.lParam == kPlayerRowStatus &&
+          msg.wParam)
+        texts.push_back(reinterpret_cast<const CString*>(msg.wParam)->GetString());
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    ::Sleep(5);
+  }
+  return texts;
+}
+
+TEST_F(MainDlgDiscChange, PlayingIsShownOnlyOnceSomethingPlays) {
+  ASSERT_TRUE(g_bSoundAvailable);
+  struct Case {
+    UINT command;
+    bool output;  // the sound output opens
+  };
+  const Case cases[] = {
+      {ID_PLAY, false}, {ID_PLAY_CURRENT, false}, {ID_PLAY, true}, {ID_PLAY_CURRENT, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.command << (c.output ? " with" : " without") << " output");
+    for (int row = 0; row < kTracks; ++row) {
+      dlg.m_listTracks.SetCheck(row, row == 1);
+      dlg.m_listTracks.SetItemText(row, 5, L"");
+    }
+    dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
+    dlg.m_listTracks.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
+    const INT_PTR from = LogSize();
+    // No device until PortAudio is initialised again, as often as it was.
+    int initialised = 0;
+    if (!c.output) {
+      while (Pa_GetDeviceCount() != paNotInitialized && initialised < 10) {
+        Pa_Terminate();
+        ++initialised;
+      }
+    }
+    dlg.SendMessage(WM_COMMAND, c.command);
+    const std::vector<std::wstring> texts = PumpKeepingStatusTexts(dlg.m_hWnd, 1500);
+    const CString shown = dlg.m_listTracks.GetItemText(1, 5);
+    dlg.StopPlayback();
+    PumpPending();
+    for (; initialised > 0; --initialised) ASSERT_EQ(Pa_Initialize(), paNoError);
+
+    const bool saidPlaying = std::count(texts.begin(), texts.end(), L"Playing") > 0;
+    EXPECT_EQ(saidPlaying, c.output);
+    EXPECT_EQ(shown == L"Playing", c.output) << shown.GetString();
+    EXPECT_EQ(CountLogLines(from, L"Fail to open input stream."), c.output ? 0 : 1);
+  }
+}
+
+}  // namespace
