@@ -39,10 +39,14 @@ BOOL CVeltraskDlg::IsRipJobRunning() const {
 void CVeltraskDlg::OnRip() {
   if (IsRefreshRunning()) return;
   if (m_bPlaying) {
+    const LONG refreshes = RefreshesBegun();
     if (MessageBox(L"Do You Wish to Stop Playing to Rip Audio Tracks?", nullptr,
                    MB_YESNO | MB_ICONQUESTION) != IDYES) {
       return;
     }
+    // A media change while the question was open has asked for a refresh: the rows may
+    // be another disc's by now.
+    if (IsRefreshRunning() || RefreshesBegun() != refreshes) return;
     OnStopPlay();
   }
   bool anyChecked = false;
@@ -76,10 +80,14 @@ void CVeltraskDlg::OnRipCurrent() {
     return;
   }
   if (m_bPlaying) {
+    const LONG refreshes = RefreshesBegun();
     if (MessageBox(L"Do You Wish to Stop Playing to Rip Audio Tracks?", nullptr,
                    MB_YESNO | MB_ICONQUESTION) != IDYES) {
       return;
     }
+    // A media change while the question was open has asked for a refresh: the rows may
+    // be another disc's by now.
+    if (IsRefreshRunning() || RefreshesBegun() != refreshes) return;
     OnStopPlay();
   }
   RipJobScope running(*this);

@@ -344,6 +344,43 @@ TEST_F(MainDlgBusy, CommandsRefuseBetweenARefreshAndTheOneAskedForAfterIt) {
   }
 }
 
+TEST_F(MainDlgBusy, RipQuestionOpenDuringAMediaChangeRipsNothing) {
+  m_timer = ::SetTimer(nullptr, 0, 10, CloseOpenedWindows);
+  g_windowsOpened = 0;
+  for (UINT command : {ID_RIP, ID_RIP_CURRENT}) {
+    SCOPED_TRACE(command);
+    ASSERT_TRUE(WaitForRefresh());
+    for (int row = 0; row < 3; ++row) dlg.m_listTracks.SetCheck(row, TRUE);
+    dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
+    dlg.m_listTracks.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+    dlg.m_bPlaying = TRUE;  // as if a track played: the rip asks first
+    lib.tocReads = 0;
+    std::atomic<bool> asked{false};
+    std::thread user([&] {
+      HWND box = nullptr;
+      for (int i = 0; i < 1000 && !box; ++i) {
+        box = FindOwnWindow(AfxGetApp()->m_pszAppName);
+        if (box == dlg.m_hWnd) box = nullptr;
+        if (!box) ::Sleep(10);
+      }
+      if (!box) return;
+      asked = true;
+      // The disc changes while the question is open; the answer comes after the refresh.
+      SendMediaArrival();
+      for (int i = 0; i < 1000 && IsRefreshRunning(); ++i) ::Sleep(5);
+      ::PostMessageW(box, WM_COMMAND, IDYES, 0);
+    });
+    dlg.SendMessage(WM_COMMAND, command);
+    user.join();
+    EXPECT_TRUE(asked);
+    PumpUntil([] { return false; }, 300);  // a job that started would be closed by now
+    ASSERT_TRUE(WaitForRefresh());
+    EXPECT_EQ(lib.tocReads, 1);
+    EXPECT_EQ(g_windowsOpened, 0) << "a job ran over the refreshed rows";
+    EXPECT_FALSE(dlg.m_bPlaying);
+  }
+}
+
 // ---- Edit CD and a refresh -----------------------------------------------------------------
 
 TEST_F(MainDlgBusy, EditCDAppliesOnlyToTheDiscItWasOpenedFor) {
