@@ -24,6 +24,7 @@
 #include "resource.h"
 #include "tests/discinfo/CddbTestServer.h"
 #include "tests/engine/FakeCDLibrary.h"
+#include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
 
 namespace {
@@ -39,17 +40,6 @@ class OneLetter : public CDriveLetterSource {
   }
   BOOL Accessible(TCHAR) override { return TRUE; }
 };
-
-template <typename Done>
-bool PumpUntil(Done done, int ms = 15000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    PumpPending();
-    ::Sleep(5);
-  }
-  return true;
-}
 
 bool WaitForRefresh() {
   PumpPending();  // the first refresh is a posted message
@@ -141,39 +131,6 @@ int CountBoxes(const wchar_t* text) {
   int count = 0;
   for (const CString& box : g_testApp.m_boxes) count += box == text;
   return count;
-}
-
-struct OwnWindowSearch {
-  const wchar_t* caption;
-  HWND found;
-};
-
-BOOL CALLBACK MatchOwnWindow(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<OwnWindowSearch*>(param);
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(hwnd, &process);
-  wchar_t text[256] = L"";
-  ::GetWindowTextW(hwnd, text, 256);
-  if (process == ::GetCurrentProcessId() && wcscmp(text, search->caption) == 0 &&
-      ::IsWindowVisible(hwnd)) {
-    search->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND FindOwnWindow(const wchar_t* caption) {
-  OwnWindowSearch search{caption, nullptr};
-  ::EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND WaitForOwnWindow(const wchar_t* caption) {
-  for (int i = 0; i < 1000; ++i) {
-    if (HWND found = FindOwnWindow(caption)) return found;
-    ::Sleep(10);
-  }
-  return nullptr;
 }
 
 // Closes an Edit CD dialog or a stopped rip job that a command opened when it should

@@ -24,18 +24,13 @@
 #include "engine/Settings.h"
 #include "platform/tools/WineDrive.h"
 #include "resource.h"
+#include "MainWindowOnDisc.h"
 #include "tests/window/TestApp.h"
 
 namespace {
 
 constexpr int kTracks = 3;
 constexpr int32_t kTrackSectors = 1200;  // the three tracks outgrow the rip's ring
-
-std::wstring WindowsPath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
-}
 
 std::string ReadBytes(const std::wstring& path, long offset = 0, long bytes = -1) {
   std::string data;
@@ -49,17 +44,6 @@ std::string ReadBytes(const std::wstring& path, long offset = 0, long bytes = -1
   data.resize(fread(data.data(), 1, data.size(), f));
   fclose(f);
   return data;
-}
-
-template <typename Done>
-bool PumpUntil(Done done, int ms = 20000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    PumpPending();
-    ::Sleep(5);
-  }
-  return true;
 }
 
 bool WaitForRefresh() {
@@ -126,49 +110,28 @@ class TestDlg : public CVeltraskDlg {
   using CVeltraskDlg::OnRip;
 };
 
-class MainDlgDiscChange : public ::testing::Test {
+class MainDlgDiscChange : public MainWindowOnDisc<TestDlg> {
  protected:
-  static void SetUpTestSuite() {
-    s_letter = cdgrab::DefineFreeWineCdDrive(L"QPOLKJ", APP_CHANGE_DISC);
-  }
-  static void TearDownTestSuite() {
-    if (s_letter) cdgrab::RemoveWineDrive(s_letter);
-  }
+  static void SetUpTestSuite() { DefineDisc(L"QPOLKJ", APP_CHANGE_DISC); }
+  static void TearDownTestSuite() { RemoveDisc(); }
 
   void SetUp() override {
-    ASSERT_NE(s_letter, 0) << "no Wine drive letter could be defined";
-    g_bTipPending = FALSE;  // the start-up tip is not part of these tests
     g_testApp.m_boxes.clear();
-    ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
-    dlg.ShowWindow(SW_SHOW);
-    // The first refresh is posted: these settings are in time for it.
-    const CString letter = CString(s_letter) + L":";
-    bool listed = false;
-    for (int i = 0; i < g_driveLetters.GetSize(); ++i) {
-      if (g_driveLetters[i] != letter) continue;
-      DriveNum = static_cast<short>(i);
-      dlg.m_comboDrive.SetCurSel(i);
-      listed = true;
-    }
-    ASSERT_TRUE(listed) << "the disc's letter is not among the drives";
-    AlbumInfoSource = 2;
-    LoadAlbumInfo = FALSE;
-    SaveAlbumInfo = FALSE;
-    OutputFormat = 1;
-    SubFormat = 1;
-    Channel = TRUE;
-    Freq = kCDRateIndex;
-    FileStyle = 3;  // <Tracknum>-<Title>
-    M3U = FALSE;
-    Volume = 100;
     m_folder = WindowsPath(APP_CHANGE_OUT);
     std::error_code ignored;
     std::filesystem::remove_all(m_folder, ignored);
     std::filesystem::create_directories(m_folder);
-    DesDir = (m_folder + L"\\").c_str();
-    ASSERT_TRUE(PumpUntil([this] {
-      return !IsRefreshRunning() && dlg.m_listTracks.GetItemCount() == kTracks;
-    })) << "the disc did not show";
+    ASSERT_NO_FATAL_FAILURE(OpenOnDisc(kTracks, [this] {
+      OutputFormat = 1;
+      SubFormat = 1;
+      Channel = TRUE;
+      Freq = kCDRateIndex;
+      FileStyle = 3;  // <Tracknum>-<Title>
+      M3U = FALSE;
+      Volume = 100;
+      DesDir = (m_folder + L"\\").c_str();
+    }));
+    ASSERT_TRUE(WaitForRefresh());
   }
 
   void TearDown() override {
@@ -238,11 +201,8 @@ class MainDlgDiscChange : public ::testing::Test {
     ::SendMessageW(dlg.m_hWnd, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&volume));
   }
 
-  static wchar_t s_letter;
-  TestDlg dlg;
   std::wstring m_folder;
 };
-wchar_t MainDlgDiscChange::s_letter = 0;
 
 TEST_F(MainDlgDiscChange, DiscTakenAwayAndPutBackDuringARipIsRefreshedOnceAfterIt) {
   NameTheDisc();
