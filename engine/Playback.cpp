@@ -272,8 +272,8 @@ void CPlayback::PlaybackOutputThread() {
       PostPlayerText(L"Fail to open input stream.", kPlayerLogWarning);
       m_bPlaying = FALSE;
     } else {
-      // The row says so only now that something plays, and before the reader's first
-      // word on the next track.
+      // The row says so only once there is an output to play into; the reader, started
+      // below, posts its own texts after this one.
       PostPlayerText(m_bPaused ? L"Paused" : L"Playing", kPlayerRowStatus);
     }
     reader = AfxBeginThread(PlaybackReaderThreadProc, this, THREAD_PRIORITY_TIME_CRITICAL, 0,
