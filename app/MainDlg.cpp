@@ -45,6 +45,9 @@ void ForwardEngineLog(LPCTSTR text, int level) noexcept {
   }
 }
 
+// An exception a window hook or callback had to swallow is still an error the user sees.
+void LogSwallowedException(LPCTSTR text) noexcept { ForwardEngineLog(text, LOG_ERROR); }
+
 // Every log line's status text goes to the event pane.
 void ShowLogStatus(const CString& statusText) noexcept {
   try {
@@ -84,6 +87,7 @@ CVeltraskDlg::~CVeltraskDlg() {
     SetLogStatusHook(nullptr);
     SetLogSink(nullptr);
     SetDiscInfoLogSink(nullptr);
+    AfxSetSwallowedExceptionProc(nullptr);
     g_pMainDlg = nullptr;
   }
   delete m_pToolTip;
@@ -240,6 +244,7 @@ BOOL CVeltraskDlg::OnInitDialog() {
   SetLogStatusHook(ShowLogStatus);
   SetLogSink(ForwardEngineLog);
   SetDiscInfoLogSink(ForwardEngineLog);
+  AfxSetSwallowedExceptionProc(LogSwallowedException);
   SetMultipleMatchHandler(AskForMatch);
   AddLog(L"Initializing main dialog...", LOG_INFO);
   AddDefaultFreeDBServer();

@@ -32,7 +32,7 @@ BOOL COptionsPage::OnSetActive() {
   return TRUE;
 }
 
-BOOL COptionsPage::MayApply() { return !g_bBusy; }
+BOOL COptionsPage::MayApply() { return !IsRefreshRunning(); }
 
 BOOL COptionsPage::BrowseForFolder(LPCWSTR title, const CString& current, CString& chosen) {
   CFolderDialog* dialog = new CFolderDialog(title, L"", this, kBrowseFlags);

@@ -22,6 +22,7 @@
 #include "engine/SectorBlock.h"
 #include "engine/Settings.h"
 #include "resource.h"
+#include "uikit/HookWnd.h"
 #include "tests/discinfo/CddbTestServer.h"
 #include "tests/engine/FakeCDLibrary.h"
 #include "tests/window/BoxDriver.h"
@@ -872,6 +873,25 @@ TEST_F(MainDlgTest, PlayerTimeMovesTheSliderAndTheClock) {
     dlg.m_staticTime.GetWindowText(clock);
     EXPECT_EQ(clock, c.clock);
   }
+}
+
+// An exception that a window hook throws ends at the hook chain's boundary; the user still
+// sees it as an error line of the event log.
+TEST_F(MainDlgTest, ExceptionSwallowedByAHookIsAnErrorLineOfTheLog) {
+  class CThrowingHook : public CHookWnd {
+    LRESULT OnHookedMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+      if (message == WM_APP + 77) AfxThrowInvalidArgException();
+      return CHookWnd::OnHookedMessage(message, wParam, lParam);
+    }
+  } hook;
+  hook.AttachHook(&dlg);
+  const INT_PTR first = LogSize();
+  dlg.SendMessage(WM_APP + 77);
+  hook.DetachHook();
+  const std::vector<LogLine> lines = LogFrom(first);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].first, LOG_ERROR);
+  EXPECT_NE(lines[0].second.find(L"Invalid argument."), std::wstring::npos) << lines[0].second;
 }
 
 }  // namespace
