@@ -96,8 +96,7 @@ bool EncodeMp3Track(const Lame& lame, BE_CONFIG& config, FILE* in, DWORD trackSa
     left -= taken;
     MaskSamples(input.data(), static_cast<int>(taken));
     DWORD produced = 0;
-    ok = lame.encode(stream, taken, input.data(), output.data(), &produced) ==
-             BE_ERR_SUCCESSFUL &&
+    ok = lame.encode(stream, taken, input.data(), output.data(), &produced) == BE_ERR_SUCCESSFUL &&
          fwrite(output.data(), 1, produced, out) == produced;
   }
   DWORD produced = 0;
@@ -234,8 +233,8 @@ int main(int argc, char** argv) {
     const DWORD samples = static_cast<DWORD>(rest < trackSamples ? rest : trackSamples);
     char path[MAX_PATH];
     snprintf(path, sizeof path, "%s%02d.%s", argv[3], ++track, mp3 ? "mp3" : "ogg");
-    const bool ok = mp3 ? EncodeMp3Track(lame, config, in, samples, path)
-                        : EncodeOggTrack(in, samples, path);
+    const bool ok =
+        mp3 ? EncodeMp3Track(lame, config, in, samples, path) : EncodeOggTrack(in, samples, path);
     if (!ok) {
       fprintf(stderr, "encoding %s failed\n", path);
       return 1;
