@@ -25,8 +25,11 @@ python3 "$repo/platform/tools/make_test_disc.py" --out "$disc" \
   --lengths "$(printf "$sectors,%.0s" $(seq 10))" >/dev/null
 cmake --build "$build" --target rip_bench encoder_bench >/dev/null
 if ! command -v lame >/dev/null || ! command -v oggenc >/dev/null; then
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q \
-    --no-install-recommends lame vorbis-tools >/dev/null
+  native_install() {
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q \
+      --no-install-recommends lame vorbis-tools >/dev/null
+  }
+  native_install || { as_root apt-get -o DPkg::Lock::Timeout=900 update -q >/dev/null && native_install; }
 fi
 wine_env
 start_display
