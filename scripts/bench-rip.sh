@@ -7,8 +7,9 @@
 # calls under the same Wine, without the rip job) and with Debian's native encoders
 # (lame -b 128 -q 9, oggenc -q 3; installed when missing), and ends with one line per format:
 #   mp3: rip <x>x, bare <x>x, native <x>x, rip/bare <r>, rip/native <r>
-# rip/bare shows what the job adds to the encoder; rip/native how close the 32-bit build
-# comes to the native one. Figures move with the machine's load: compare the ratios of one
+# rip/bare shows what the job adds to the encoder (its rip figure counts the job's 0.5 s start
+# delay, about 5% of an MP3 rip of 30 minutes); rip/native how close the 32-bit build comes
+# to the native one. Figures move with the machine's load: compare the ratios of one
 # run. Not a test.
 #   scripts/bench-rip.sh [minutes]
 set -euo pipefail
