@@ -17,6 +17,7 @@
 #include "engine/RippingProgress.h"
 #include "engine/Settings.h"
 #include "resource.h"
+#include "tests/app/MainDlgTestSupport.h"
 #include "tests/app/MainWindowOnDisc.h"
 #include "tests/window/TestApp.h"
 
@@ -25,28 +26,7 @@ namespace {
 const int32_t kAudioSectors[] = {75, 38, 60};  // rows 1 to 3; row 0 is the data track
 
 // Closes the job window once its job has stopped.
-void CALLBACK CloseStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
-  CRippingProgress* job = g_pRippingProgress;
-  if (!job || !job->GetSafeHwnd() || job->m_bRunning.load()) return;
-  if (job->GetDlgItem(IDCANCEL)->IsWindowEnabled()) {
-    ::PostMessageW(job->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
-    job->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);  // once
-  }
-}
-
-// The event log's texts from index first on.
-std::vector<std::wstring> LogFrom(INT_PTR first) {
-  std::lock_guard<std::mutex> lock(g_logItemsLock);
-  std::vector<std::wstring> lines;
-  for (INT_PTR i = first; i < g_logItems.GetSize(); ++i)
-    lines.push_back(g_logItems[i]->m_strDescription.GetString());
-  return lines;
-}
-
-INT_PTR LogSize() {
-  std::lock_guard<std::mutex> lock(g_logItemsLock);
-  return g_logItems.GetSize();
-}
+void CALLBACK CloseJobTimer(HWND, UINT, UINT_PTR, DWORD) noexcept { CloseStoppedJob(); }
 
 std::string ReadBytes(const std::wstring& path) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
@@ -65,14 +45,11 @@ class Destination : public MainWindowOnDisc<TestDlg> {
 
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(OpenOnDisc(4, [] {
-      OutputFormat = 1;
-      SubFormat = 1;
-      Channel = TRUE;
-      Freq = kCDRateIndex;
+      RipToWavFiles(WindowsPath(APP_DEST_OUT));  // the cases choose their names
       Separator = L"-";
       M3U = TRUE;
     }));
-    m_timer = SetTimer(nullptr, 0, 10, CloseStoppedJob);
+    m_timer = SetTimer(nullptr, 0, 10, CloseJobTimer);
   }
 
   void TearDown() override {
@@ -135,7 +112,8 @@ TEST_F(Destination, TheColumnShowsWhatTheRipWrites) {
     std::vector<std::wstring> ripped;
     const std::wstring prefix = L"Rip track(s) to \"";
     bool stopped = false;
-    for (const std::wstring& line : LogFrom(from)) {
+    for (const LogLine& entry : LogFrom(from)) {
+      const std::wstring& line = entry.second;
       if (line.rfind(prefix, 0) == 0)
         ripped.push_back(line.substr(prefix.size(), line.size() - prefix.size() - 1));
       stopped |= line == L"An error occurred while encoding";

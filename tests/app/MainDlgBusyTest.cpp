@@ -22,6 +22,7 @@
 #include "engine/SectorBlock.h"
 #include "engine/Settings.h"
 #include "resource.h"
+#include "tests/app/MainDlgTestSupport.h"
 #include "tests/discinfo/CddbTestServer.h"
 #include "tests/engine/FakeCDLibrary.h"
 #include "tests/window/BoxDriver.h"
@@ -29,102 +30,23 @@
 
 namespace {
 
-constexpr wchar_t kLetter = L'R';
+constexpr wchar_t kLetter = OneLetter::kLetter;
 constexpr wchar_t kDiscChanged[] = L"The Disc Has Changed, Edits Not Applied!";
-
-// Only R: is a CD-ROM drive.
-class OneLetter : public CDriveLetterSource {
- public:
-  UINT DriveType(TCHAR letter) override {
-    return letter == kLetter ? DRIVE_CDROM : DRIVE_NO_ROOT_DIR;
-  }
-  BOOL Accessible(TCHAR) override { return TRUE; }
-};
-
-bool WaitForRefresh() {
-  PumpPending();  // the first refresh is a posted message
-  return PumpUntil([] { return !IsRefreshRunning(); });
-}
 
 // Lets the refresh that runs go on until it has switched the busy state off, and keeps it
 // there: only messages sent to this thread are answered meanwhile, so its next call into
 // this thread's windows (the drive combo box) waits until messages are pumped again.
 // What follows it (the refresh asked for meanwhile, or a failed lookup's retry) has not
 // begun then.
-// Answers only the messages sent to this thread until done().
-template <typename Done>
-bool AnswerSentMessagesUntil(Done done, int ms = 15000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    ::Sleep(1);
-  }
-  return true;
-}
-
 bool HoldTheRefreshAtItsEnd() {
-  const DWORD end = ::GetTickCount() + 15000;
   bool busySeen = false;
-  for (;;) {
+  return AnswerSentMessagesUntil([&busySeen] {
     if (g_bBusy) {
       busySeen = true;
-    } else if (busySeen) {
-      return true;
+      return false;
     }
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    MSG msg;
-    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    ::Sleep(1);
-  }
-}
-
-CString TempFolder(const wchar_t* name) {
-  wchar_t temp[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, temp);
-  CString folder;
-  folder.Format(L"%sbusy-%s-%lu", temp, name, ::GetCurrentProcessId());
-  ::CreateDirectoryW(folder, nullptr);
-  return folder;
-}
-
-void RemoveFolder(const CString& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = ::FindFirstFileW(folder + L"\\*", &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      ::DeleteFileW(folder + L"\\" + data.cFileName);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryW(folder);
-}
-
-std::vector<std::wstring> CacheFiles(const CString& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  HANDLE find = ::FindFirstFileW(folder + L"\\*.cddb", &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      names.push_back(data.cFileName);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-  }
-  return names;
-}
-
-int CountLogLines(INT_PTR from, const wchar_t* text) {
-  std::lock_guard<std::mutex> lock(g_logItemsLock);
-  int count = 0;
-  for (INT_PTR i = from; i < g_logItems.GetSize(); ++i)
-    count += g_logItems[i]->m_strDescription == text;
-  return count;
-}
-
-INT_PTR LogSize() {
-  std::lock_guard<std::mutex> lock(g_logItemsLock);
-  return g_logItems.GetSize();
+    return busySeen;
+  });
 }
 
 int CountBoxes(const wchar_t* text) {
@@ -141,13 +63,7 @@ void CALLBACK CloseOpenedWindows(HWND, UINT, UINT_PTR, DWORD) noexcept {
     ++g_windowsOpened;
     ::PostMessageW(edit, WM_COMMAND, IDCANCEL, 0);
   }
-  CRippingProgress* job = g_pRippingProgress;
-  if (job && job->GetSafeHwnd() && !job->m_bRunning.load() &&
-      job->GetDlgItem(IDCANCEL)->IsWindowEnabled()) {
-    ++g_windowsOpened;
-    ::PostMessageW(job->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
-    job->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);
-  }
+  if (CloseStoppedJob()) ++g_windowsOpened;
 }
 
 class TestDlg : public CVeltraskDlg {};
@@ -162,7 +78,7 @@ class MainDlgBusy : public ::testing::Test {
     strcpy(lib.drives.entries[0].revision, "1.0");
     SetAudioDisc(3);
     CVeltraskDlg::s_pDriveLetterSource = &letters;
-    cache = TempFolder(L"cache");
+    cache = TempFolder(L"busy", L"cache");
     g_bTipPending = FALSE;  // the start-up tip is not part of these tests
     ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
     dlg.ShowWindow(SW_SHOW);
@@ -174,13 +90,13 @@ class MainDlgBusy : public ::testing::Test {
     DesDir = L"C:\\Out\\";
     FileStyle = 12;  // artist-album-year folders: the destinations show the album
     OutputFormat = 1;
-    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_TRUE(WaitForRefresh(RefreshWait::kWorkerOnly));
     ASSERT_EQ(dlg.m_listTracks.GetItemCount(), 3);
   }
 
   void TearDown() override {
     if (m_timer) ::KillTimer(nullptr, m_timer);
-    WaitForRefresh();
+    WaitForRefresh(RefreshWait::kWorkerOnly);
     dlg.StopPlayback();
     dlg.DestroyWindow();
     CVeltraskDlg::s_pDriveLetterSource = nullptr;
@@ -267,7 +183,7 @@ TEST_F(MainDlgBusy, CommandsRefuseBetweenARefreshAndTheOneAskedForAfterIt) {
   g_windowsOpened = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_TRUE(WaitForRefresh(RefreshWait::kWorkerOnly));
     AlbumInfoSource = 2;
     lib.tocReads = 0;
     c.start();
@@ -293,7 +209,7 @@ TEST_F(MainDlgBusy, CommandsRefuseBetweenARefreshAndTheOneAskedForAfterIt) {
       EXPECT_EQ(dlg.m_pOutputThread, nullptr);
       EXPECT_FALSE(g_bExiting);
     }
-    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_TRUE(WaitForRefresh(RefreshWait::kWorkerOnly));
     dlg.StopPlayback();
     EXPECT_EQ(lib.tocReads, 2) << "the refresh and the one after it";
     EXPECT_EQ(g_windowsOpened, 0);
@@ -306,7 +222,7 @@ TEST_F(MainDlgBusy, RipQuestionOpenDuringAMediaChangeRipsNothing) {
   g_windowsOpened = 0;
   for (UINT command : {ID_RIP, ID_RIP_CURRENT}) {
     SCOPED_TRACE(command);
-    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_TRUE(WaitForRefresh(RefreshWait::kWorkerOnly));
     for (int row = 0; row < 3; ++row) dlg.m_listTracks.SetCheck(row, TRUE);
     dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
     dlg.m_listTracks.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
@@ -331,7 +247,7 @@ TEST_F(MainDlgBusy, RipQuestionOpenDuringAMediaChangeRipsNothing) {
     user.join();
     EXPECT_TRUE(asked);
     PumpUntil([] { return false; }, 300);  // a job that started would be closed by now
-    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_TRUE(WaitForRefresh(RefreshWait::kWorkerOnly));
     EXPECT_EQ(lib.tocReads, 1);
     EXPECT_EQ(g_windowsOpened, 0) << "a job ran over the refreshed rows";
     EXPECT_FALSE(dlg.m_bPlaying);
@@ -363,7 +279,7 @@ TEST_F(MainDlgBusy, EditCDAppliesOnlyToTheDiscItWasOpenedFor) {
     SetAudioDisc(3);
     AlbumInfoSource = 2;
     dlg.SendMessage(WM_COMMAND, ID_REFRESH_DISC);
-    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_TRUE(WaitForRefresh(RefreshWait::kWorkerOnly));
     RemoveFolder(cache);
     ::CreateDirectoryW(cache, nullptr);
     g_testApp.m_boxes.clear();
@@ -401,7 +317,7 @@ TEST_F(MainDlgBusy, EditCDAppliesOnlyToTheDiscItWasOpenedFor) {
     dlg.SendMessage(WM_COMMAND, ID_EDIT_CD_INFO);
     user.join();
     ASSERT_TRUE(found);
-    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_TRUE(WaitForRefresh(RefreshWait::kWorkerOnly));
 
     if (c.applied) {
       EXPECT_EQ(g_cddbRecord.m_title, L"Edited Album");

@@ -24,7 +24,8 @@
 #include "engine/Settings.h"
 #include "platform/tools/WineDrive.h"
 #include "resource.h"
-#include "MainWindowOnDisc.h"
+#include "tests/app/MainDlgTestSupport.h"
+#include "tests/app/MainWindowOnDisc.h"
 #include "tests/window/TestApp.h"
 
 namespace {
@@ -44,24 +45,6 @@ std::string ReadBytes(const std::wstring& path, long offset = 0, long bytes = -1
   data.resize(fread(data.data(), 1, data.size(), f));
   fclose(f);
   return data;
-}
-
-bool WaitForRefresh() {
-  PumpPending();
-  return PumpUntil([] { return !IsRefreshRunning(); });
-}
-
-INT_PTR LogSize() {
-  std::lock_guard<std::mutex> lock(g_logItemsLock);
-  return g_logItems.GetSize();
-}
-
-int CountLogLines(INT_PTR from, const wchar_t* text) {
-  std::lock_guard<std::mutex> lock(g_logItemsLock);
-  int count = 0;
-  for (INT_PTR i = from; i < g_logItems.GetSize(); ++i)
-    count += g_logItems[i]->m_strDescription == text;
-  return count;
 }
 
 // ---- a rip job held at the start of its first track ------------------------------------
@@ -93,16 +76,11 @@ LRESULT CALLBACK HoldTheFirstTrack(int code, WPARAM wParam, LPARAM lParam) noexc
 
 // Closes the job window once its job has stopped, noting what the log held then.
 std::atomic<int> g_jobsRun{0};
-void CALLBACK CloseStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
-  CRippingProgress* job = g_pRippingProgress;
-  if (!job || !job->GetSafeHwnd() || job->m_bRunning.load()) return;
-  if (job->GetDlgItem(IDCANCEL)->IsWindowEnabled()) {
-    ++g_jobsRun;
-    g_refreshesAtJobEnd = CountLogLines(g_logFrom, L"Refreshing CD...");
-    g_logAtJobEnd = LogSize();
-    ::PostMessageW(job->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
-    job->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);  // once
-  }
+void CALLBACK CloseAndNoteStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  if (!CloseStoppedJob()) return;
+  ++g_jobsRun;
+  g_refreshesAtJobEnd = CountLogLines(g_logFrom, L"Refreshing CD...");
+  g_logAtJobEnd = LogSize();
 }
 
 class TestDlg : public CVeltraskDlg {
@@ -122,22 +100,17 @@ class MainDlgDiscChange : public MainWindowOnDisc<TestDlg> {
     std::filesystem::remove_all(m_folder, ignored);
     std::filesystem::create_directories(m_folder);
     ASSERT_NO_FATAL_FAILURE(OpenOnDisc(kTracks, [this] {
-      OutputFormat = 1;
-      SubFormat = 1;
-      Channel = TRUE;
-      Freq = kCDRateIndex;
+      RipToWavFiles(m_folder);
       FileStyle = 3;  // <Tracknum>-<Title>
-      M3U = FALSE;
       Volume = 100;
-      DesDir = (m_folder + L"\\").c_str();
     }));
-    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_TRUE(WaitForRefresh(RefreshWait::kWorkerOnly));
   }
 
   void TearDown() override {
     if (g_heldThread.joinable()) g_heldThread.join();
     dlg.StopPlayback();
-    WaitForRefresh();
+    WaitForRefresh(RefreshWait::kWorkerOnly);
     dlg.DestroyWindow();
     g_cddbRecord = CCDDBRecord();
   }
@@ -162,7 +135,7 @@ class MainDlgDiscChange : public MainWindowOnDisc<TestDlg> {
     g_logFrom = LogSize();
     HHOOK hook =
         ::SetWindowsHookExW(WH_CALLWNDPROC, HoldTheFirstTrack, nullptr, ::GetCurrentThreadId());
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, CloseStoppedJob);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, CloseAndNoteStoppedJob);
     dlg.OnRip();
     ::KillTimer(nullptr, timer);
     ::UnhookWindowsHookEx(hook);
@@ -220,7 +193,7 @@ TEST_F(MainDlgDiscChange, DiscTakenAwayAndPutBackDuringARipIsRefreshedOnceAfterI
   EXPECT_EQ(g_refreshesAtJobEnd, 0) << "a refresh ran during the rip";
   ExpectTheRipIntact();
 
-  ASSERT_TRUE(WaitForRefresh());
+  ASSERT_TRUE(WaitForRefresh(RefreshWait::kWorkerOnly));
   EXPECT_EQ(CountLogLines(g_logFrom, L"Refreshing CD..."), 1);
   // The refresh after the job read the disc again, without a lookup.
   ASSERT_EQ(dlg.m_listTracks.GetItemCount(), kTracks);
@@ -241,18 +214,12 @@ TEST_F(MainDlgDiscChange, LogOffDuringARipIsRefusedAndTheRipGoesOn) {
 // Pumps for ms, keeping every Status text posted to the main window.
 std::vector<std::wstring> PumpKeepingStatusTexts(HWND main, int ms) {
   std::vector<std::wstring> texts;
-  const DWORD end = ::GetTickCount() + ms;
-  while (static_cast<int>(::GetTickCount() - end) < 0) {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.hwnd == main && msg.message == WM_PLAYER_TEXT && msg.lParam == kPlayerRowStatus &&
-          msg.wParam)
-        texts.push_back(reinterpret_cast<const CString*>(msg.wParam)->GetString());
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    ::Sleep(5);
-  }
+  PumpUntil([] { return false; }, ms,
+            [main, &texts](const MSG& msg) {
+              if (msg.hwnd == main && msg.message == WM_PLAYER_TEXT &&
+                  msg.lParam == kPlayerRowStatus && msg.wParam)
+                texts.push_back(reinterpret_cast<const CString*>(msg.wParam)->GetString());
+            });
   return texts;
 }
 

@@ -13,6 +13,7 @@
 #include "engine/RippingProgress.h"
 #include "engine/Settings.h"
 #include "resource.h"
+#include "tests/app/MainDlgTestSupport.h"
 #include "tests/app/MainWindowOnDisc.h"
 #include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
@@ -24,14 +25,8 @@ const int32_t kAudioSectors[] = {75, 38, 60};  // rows 1 to 3; row 0 is the data
 
 // Closes the job window once its job has stopped, and counts the jobs that ran.
 std::atomic<int> g_jobsRun{0};
-void CALLBACK CloseStoppedJob(HWND, UINT, UINT_PTR, DWORD) noexcept {
-  CRippingProgress* job = g_pRippingProgress;
-  if (!job || !job->GetSafeHwnd() || job->m_bRunning.load()) return;
-  if (job->GetDlgItem(IDCANCEL)->IsWindowEnabled()) {
-    ++g_jobsRun;
-    ::PostMessageW(job->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
-    job->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);  // once
-  }
+void CALLBACK CloseJobTimer(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  if (CloseStoppedJob()) ++g_jobsRun;
 }
 
 class TestDlg : public CVeltraskDlg {
@@ -63,7 +58,7 @@ class MainDlgRip : public MainWindowOnDisc<TestDlg> {
     }
     dlg.m_listTracks.SetItemState(-1, 0, LVIS_SELECTED);
     g_jobsRun = 0;
-    m_timer = SetTimer(nullptr, 0, 10, CloseStoppedJob);
+    m_timer = SetTimer(nullptr, 0, 10, CloseJobTimer);
   }
 
   void TearDown() override {

@@ -23,6 +23,7 @@
 #include "engine/Settings.h"
 #include "resource.h"
 #include "uikit/HookWnd.h"
+#include "tests/app/MainDlgTestSupport.h"
 #include "tests/discinfo/CddbTestServer.h"
 #include "tests/engine/FakeCDLibrary.h"
 #include "tests/window/BoxDriver.h"
@@ -30,42 +31,7 @@
 
 namespace {
 
-constexpr wchar_t kLetter = L'R';
-
-// Only R: is a CD-ROM drive.
-class OneLetter : public CDriveLetterSource {
- public:
-  UINT DriveType(TCHAR letter) override {
-    return letter == kLetter ? DRIVE_CDROM : DRIVE_NO_ROOT_DIR;
-  }
-  BOOL Accessible(TCHAR) override { return TRUE; }
-};
-
-bool WaitForRefresh() {
-  PumpPending();  // the first refresh is a posted message
-  return PumpUntil([] { return !IsRefreshRunning() && !g_bBusy; });
-}
-
-CString TempFolder(const wchar_t* name) {
-  wchar_t temp[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, temp);
-  CString folder;
-  folder.Format(L"%smainwin-%s-%lu", temp, name, ::GetCurrentProcessId());
-  ::CreateDirectoryW(folder, nullptr);
-  return folder;
-}
-
-void RemoveFolder(const CString& folder) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = ::FindFirstFileW(folder + L"\\*", &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      ::DeleteFileW(folder + L"\\" + data.cFileName);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryW(folder);
-}
+constexpr wchar_t kLetter = OneLetter::kLetter;
 
 // Rows as text, one column at a time.
 std::vector<std::wstring> Column(const CListCtrl& list, int column) {
@@ -73,26 +39,6 @@ std::vector<std::wstring> Column(const CListCtrl& list, int column) {
   for (int row = 0; row < list.GetItemCount(); ++row)
     texts.push_back(list.GetItemText(row, column).GetString());
   return texts;
-}
-
-using LogLine = std::pair<short, std::wstring>;
-
-// The event log's lines from index first on.
-std::vector<LogLine> LogFrom(INT_PTR first) {
-  std::lock_guard<std::mutex> lock(g_logItemsLock);
-  std::vector<LogLine> lines;
-  for (INT_PTR i = first; i < g_logItems.GetSize(); ++i)
-    lines.emplace_back(g_logItems[i]->m_nKind, g_logItems[i]->m_strDescription.GetString());
-  return lines;
-}
-
-INT_PTR LogSize() {
-  std::lock_guard<std::mutex> lock(g_logItemsLock);
-  return g_logItems.GetSize();
-}
-
-int CountLines(const std::vector<LogLine>& lines, const LogLine& line) {
-  return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }
 
 // Answers every message box captioned with the application's name on a thread of its own
@@ -156,7 +102,7 @@ class MainDlgTest : public ::testing::Test {
     strcpy(lib.drives.entries[0].revision, "1.0");
     SetAudioDisc(3);
     CVeltraskDlg::s_pDriveLetterSource = &letters;
-    cache = TempFolder(L"cache");
+    cache = TempFolder(L"mainwin", L"cache");
     logStart = LogSize();
     g_bTipPending = FALSE;  // the start-up tip is not part of these tests
     ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));

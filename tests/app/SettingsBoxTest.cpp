@@ -17,6 +17,7 @@
 #include "engine/SectorBlock.h"
 #include "engine/Settings.h"
 #include "resource.h"
+#include "tests/app/MainDlgTestSupport.h"
 #include "tests/engine/FakeCDLibrary.h"
 
 namespace {
@@ -38,30 +39,6 @@ class CBoxTestApp : public CWinApp {
 struct Init {
   Init() { AfxWinInit(::GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOWNORMAL); }
 } g_init;
-
-constexpr wchar_t kLetter = L'R';
-
-class OneLetter : public CDriveLetterSource {
- public:
-  UINT DriveType(TCHAR letter) override {
-    return letter == kLetter ? DRIVE_CDROM : DRIVE_NO_ROOT_DIR;
-  }
-  BOOL Accessible(TCHAR) override { return TRUE; }
-};
-
-bool WaitForRefresh() {
-  const DWORD end = ::GetTickCount() + 15000;
-  MSG msg;
-  do {
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (!IsRefreshRunning() && !g_bBusy) return true;
-    ::Sleep(5);
-  } while (static_cast<int>(::GetTickCount() - end) < 0);
-  return false;
-}
 
 // Holds a settings file open without sharing, as another program may: it can be neither
 // read nor written meanwhile. The file is made (empty) when missing and then removed again.

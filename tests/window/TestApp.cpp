@@ -8,14 +8,6 @@ int CTestApp::DoMessageBox(LPCTSTR lpszPrompt, UINT nType, UINT) {
   return IDOK;
 }
 
-void PumpPending() {
-  MSG msg;
-  for (int i = 0; i < 10000 && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
-
 namespace {
 // Common controls and the application's instance before any test.
 struct Init {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "framework/win/Win.h"
+#include "tests/window/Pump.h"
 
 class CTestApp : public CWinApp {
  public:
@@ -15,18 +16,3 @@ class CTestApp : public CWinApp {
 };
 
 extern CTestApp g_testApp;
-
-// Pumps messages until the queue is empty (with a bound).
-void PumpPending();
-
-// Pumps messages until done() holds; false when ms passed first.
-template <typename Done>
-bool PumpUntil(Done done, int ms = 20000) {
-  const DWORD end = ::GetTickCount() + ms;
-  while (!done()) {
-    if (static_cast<int>(::GetTickCount() - end) > 0) return false;
-    PumpPending();
-    ::Sleep(5);
-  }
-  return true;
-}
