@@ -98,6 +98,19 @@ class CddbClientTest : public ::testing::Test {
     }
   }
 
+  // The read's outcome as the caller sees it: 0, or the exception's code.
+  DWORD Read(const wchar_t* category, CCDDBRecord& record, CString* message = nullptr) {
+    try {
+      client.Read(server, kExampleId, category, record);
+      return 0;
+    } catch (CCDDBException* e) {
+      const DWORD code = e->m_error;
+      if (message != nullptr) *message = e->m_message;
+      e->Delete();
+      return code;
+    }
+  }
+
   // Receives through a socket of our own, so the reply is seen without a parser.
   BOOL Receive(int mode, CStringA& reply) {
     CWSocket socket;
@@ -192,11 +205,7 @@ TEST_F(CddbClientTest, DirectQueryAndReadLines) {
   CCDDBQueryResultArray matches;
   Query(matches);
   CCDDBRecord record;
-  try {
-    client.Read(server, kExampleId, L"rock", record);
-  } catch (CCDDBException* e) {
-    e->Delete();  // the page is no record; only the request matters here
-  }
+  Read(L"rock", record);  // the page is no record; only the request matters here
   const std::vector<std::string> requests = testServer.Requests();
   ASSERT_EQ(2u, requests.size());
   EXPECT_EQ(std::string("GET /~cddb/cddb.cgi?cmd=cddb+query+06019002+2+150+15150+402&") + kHello +
@@ -501,21 +510,10 @@ TEST_F(CddbClientTest, TricklingReplyEndsAtTheWholeReplyDeadlineAs516) {
     trickle.delayMs = 40;  // the whole page would take several seconds
     testServer.Script({trickle});
     g_log.clear();
-    DWORD code = 0;
     CString message;
-    try {
-      if (c.read) {
-        CCDDBRecord record;
-        client.Read(server, kExampleId, L"rock", record);
-      } else {
-        CCDDBQueryResultArray matches;
-        client.QueryDisc(server, kExampleId, ExamplePositions(), matches);
-      }
-    } catch (CCDDBException* e) {
-      code = e->m_error;
-      message = e->m_message;
-      e->Delete();
-    }
+    CCDDBRecord record;
+    CCDDBQueryResultArray matches;
+    const DWORD code = c.read ? Read(L"rock", record, &message) : Query(matches, &message);
     EXPECT_EQ(516u, code) << c.name;
     EXPECT_FALSE(message.IsEmpty()) << c.name;
     EXPECT_LT(message.GetLength(), static_cast<int>(c.page.size())) << c.name;
@@ -544,11 +542,7 @@ TEST_F(CddbClientTest, ReadEscapesACategoryTheURLCannotCarry) {
   testServer.Script({CddbTestServer::Page("401 No such entry.\r\n")});
   for (const Case& c : cases) {
     CCDDBRecord record;
-    try {
-      client.Read(server, kExampleId, c.category, record);
-    } catch (CCDDBException* e) {
-      e->Delete();  // only the request matters here
-    }
+    Read(c.category, record);  // only the request matters here
   }
   const std::vector<std::string> requests = testServer.Requests();
   ASSERT_EQ(std::size(cases), requests.size());
@@ -591,14 +585,9 @@ TEST_F(CddbClientTest, ReadFailures) {
     g_log.clear();
     g_clears = 0;
     CCDDBRecord record;
-    try {
-      client.Read(server, kExampleId, L"rock", record);
-      ADD_FAILURE() << c.name << ": no exception";
-    } catch (CCDDBException* e) {
-      EXPECT_EQ(c.code, e->m_error) << c.name;
-      EXPECT_EQ(CString(Http(c.body).c_str()), e->m_message) << c.name;
-      e->Delete();
-    }
+    CString message;
+    EXPECT_EQ(c.code, Read(L"rock", record, &message)) << c.name << " (0: no exception)";
+    EXPECT_EQ(CString(Http(c.body).c_str()), message) << c.name;
     EXPECT_FALSE(Warnings().empty()) << c.name;
     EXPECT_EQ(0, Warnings().back().Find(CString(kWarningPrefix))) << c.name;
     EXPECT_GE(g_clears, 1) << c.name;

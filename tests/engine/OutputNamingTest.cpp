@@ -12,6 +12,19 @@ namespace {
 
 std::string Narrow(const CString& s) { return CStringA(s).GetString(); }
 
+// The settings and record texts for one track's name, and the name.
+struct StyleCase {
+  short style;
+  short format;
+  LPCWSTR separator;
+  LPCWSTR artist;
+  LPCWSTR album;
+  int year;
+  short index;
+  LPCWSTR title;
+  LPCWSTR expected;
+};
+
 // The naming inputs at known values; the defaults come back afterwards.
 class Naming : public ::testing::Test {
  protected:
@@ -35,18 +48,16 @@ class Naming : public ::testing::Test {
     g_cddbRecord.m_trackTitles.RemoveAll();
     for (int i = 0; i < count; ++i) g_cddbRecord.m_trackTitles.Add(i == index ? title : L"Title");
   }
-};
-
-struct StyleCase {
-  short style;
-  short format;
-  LPCWSTR separator;
-  LPCWSTR artist;
-  LPCWSTR album;
-  int year;
-  short index;
-  LPCWSTR title;
-  LPCWSTR expected;
+  // The settings and the record of the case.
+  static void UseStyleCase(const StyleCase& c) {
+    FileStyle = c.style;
+    OutputFormat = c.format;
+    Separator = c.separator;
+    g_cddbRecord.m_artist = c.artist;
+    g_cddbRecord.m_title = c.album;
+    g_cddbRecord.m_year = c.year;
+    SetTitles(c.index + 1, c.index, c.title);
+  }
 };
 
 TEST_F(Naming, StylesBuildTheirPaths) {
@@ -80,13 +91,7 @@ TEST_F(Naming, StylesBuildTheirPaths) {
       {-1, 3, L"-", L"Artist", L"Album", 1999, 0, L"Title", L"D:\\Music\\.ogg"},
   };
   for (const StyleCase& c : cases) {
-    FileStyle = c.style;
-    OutputFormat = c.format;
-    Separator = c.separator;
-    g_cddbRecord.m_artist = c.artist;
-    g_cddbRecord.m_title = c.album;
-    g_cddbRecord.m_year = c.year;
-    SetTitles(c.index + 1, c.index, c.title);
+    UseStyleCase(c);
     CString name = BuildOutputName(c.index);
     EXPECT_EQ(Narrow(name), Narrow(c.expected)) << "style " << c.style;
     // The rip completes the folder it built at the start of the track: the same path.
@@ -114,13 +119,7 @@ TEST_F(Naming, EmptyTextsGiveEmptyFields) {
       {4, 2, L"..", L"", L"", 1999, 0, L"", L"D:\\Music\\.....mp3"},
   };
   for (const StyleCase& c : cases) {
-    FileStyle = c.style;
-    OutputFormat = c.format;
-    Separator = c.separator;
-    g_cddbRecord.m_artist = c.artist;
-    g_cddbRecord.m_title = c.album;
-    g_cddbRecord.m_year = c.year;
-    SetTitles(c.index + 1, c.index, c.title);
+    UseStyleCase(c);
     EXPECT_EQ(Narrow(BuildOutputName(c.index)), Narrow(c.expected))
         << "style " << c.style << " separator " << Narrow(c.separator);
   }

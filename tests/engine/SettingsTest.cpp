@@ -217,14 +217,16 @@ class BlockedFile {
   HANDLE m_handle = INVALID_HANDLE_VALUE;
 };
 
+// Both ways, for the load and the save.
+const struct BlockCase {
+  const char* name;
+  Block how;
+} kBlocks[] = {{"locked", Block::Locked}, {"a folder", Block::Folder}};
+
 // A file that cannot be read is a failed load, not a file of defaults: the warning, and
 // every value keeps what it held.
 TEST_F(SettingsFile, UnreadableFileFailsTheLoad) {
-  struct Case {
-    const char* name;
-    Block how;
-  };
-  for (const Case& c : {Case{"locked", Block::Locked}, Case{"a folder", Block::Folder}}) {
+  for (const BlockCase& c : kBlocks) {
     SCOPED_TRACE(c.name);
     WriteFile("[OUTPUT]\r\nVolume=37\r\n");
     LogCapture log;
@@ -241,11 +243,7 @@ TEST_F(SettingsFile, UnreadableFileFailsTheLoad) {
 }
 
 TEST_F(SettingsFile, UnwritableFileFailsTheSave) {
-  struct Case {
-    const char* name;
-    Block how;
-  };
-  for (const Case& c : {Case{"locked", Block::Locked}, Case{"a folder", Block::Folder}}) {
+  for (const BlockCase& c : kBlocks) {
     SCOPED_TRACE(c.name);
     WriteFile("[OUTPUT]\r\nVolume=37\r\n");
     LogCapture log;
