@@ -68,16 +68,11 @@ void CALLBACK CloseOpenedWindows(HWND, UINT, UINT_PTR, DWORD) noexcept {
 
 class TestDlg : public CVeltraskDlg {};
 
-class MainDlgBusy : public ::testing::Test {
+class MainDlgBusy : public ScriptedDriveTest {
  protected:
   void SetUp() override {
     g_testApp.m_boxes.clear();
-    lib.drives.found = 1;
-    strcpy(lib.drives.entries[0].vendor, "CORVANE");
-    strcpy(lib.drives.entries[0].product, "TEST DRIVE");
-    strcpy(lib.drives.entries[0].revision, "1.0");
-    SetAudioDisc(3);
-    CVeltraskDlg::s_pDriveLetterSource = &letters;
+    ScriptTheDrive(3);
     cache = TempFolder(L"busy", L"cache");
     g_bTipPending = FALSE;  // the start-up tip is not part of these tests
     ASSERT_TRUE(dlg.Create(IDD_CORVANE_DIALOG));
@@ -99,22 +94,9 @@ class MainDlgBusy : public ::testing::Test {
     WaitForRefresh(RefreshWait::kWorkerOnly);
     dlg.StopPlayback();
     dlg.DestroyWindow();
-    CVeltraskDlg::s_pDriveLetterSource = nullptr;
-    if (CDHANDLE h = g_hCD.exchange(0)) CDLib().CloseCDHandle(h);
-    g_pSectorBlock.reset();
-    RemoveAllFreeDBServers();
-    g_driveLetters.RemoveAll();
-    g_cddbRecord = CCDDBRecord();
+    ForgetTheDrive();
     g_bLookupFromSettings = TRUE;
     RemoveFolder(cache);
-  }
-
-  // Audio tracks of 150 sectors from LBA 0: each track count is another disc.
-  void SetAudioDisc(int tracks) {
-    std::vector<DWORD> starts;
-    for (int i = 0; i < tracks; ++i) starts.push_back(150 * i);
-    lib.tocResult = 1;
-    lib.SetToc(1, starts, 150 * tracks);
   }
 
   // Lookups go to the test server, which answers reply to every request.
@@ -138,8 +120,6 @@ class MainDlgBusy : public ::testing::Test {
                    reinterpret_cast<LPARAM>(&volume));
   }
 
-  FakeCDLibrary lib;
-  OneLetter letters;
   CString cache;
   TestDlg dlg;
   UINT_PTR m_timer = 0;

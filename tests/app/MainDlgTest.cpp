@@ -92,16 +92,11 @@ class TestDlg : public CVeltraskDlg {
   using CVeltraskDlg::OnUncheckAll;
 };
 
-class MainDlgTest : public ::testing::Test {
+class MainDlgTest : public ScriptedDriveTest {
  protected:
   void SetUp() override {
     g_testApp.m_boxes.clear();
-    lib.drives.found = 1;
-    strcpy(lib.drives.entries[0].vendor, "CORVANE");
-    strcpy(lib.drives.entries[0].product, "TEST DRIVE");
-    strcpy(lib.drives.entries[0].revision, "1.0");
-    SetAudioDisc(3);
-    CVeltraskDlg::s_pDriveLetterSource = &letters;
+    ScriptTheDrive(3);
     cache = TempFolder(L"mainwin", L"cache");
     logStart = LogSize();
     g_bTipPending = FALSE;  // the start-up tip is not part of these tests
@@ -126,22 +121,9 @@ class MainDlgTest : public ::testing::Test {
   void TearDown() override {
     WaitForRefresh();
     dlg.DestroyWindow();
-    CVeltraskDlg::s_pDriveLetterSource = nullptr;
-    if (CDHANDLE h = g_hCD.exchange(0)) CDLib().CloseCDHandle(h);
-    g_pSectorBlock.reset();
-    RemoveAllFreeDBServers();
-    g_driveLetters.RemoveAll();
-    g_cddbRecord = CCDDBRecord();
+    ForgetTheDrive();
     g_bLookupFromSettings = TRUE;
     RemoveFolder(cache);
-  }
-
-  // Audio tracks of 150 sectors from LBA 0.
-  void SetAudioDisc(int tracks) {
-    std::vector<DWORD> starts;
-    for (int i = 0; i < tracks; ++i) starts.push_back(150 * i);
-    lib.tocResult = 1;
-    lib.SetToc(1, starts, 150 * tracks);
   }
 
   // Audio 1-10, then data track 11 after the gap between the sessions.
@@ -162,8 +144,6 @@ class MainDlgTest : public ::testing::Test {
   CListCtrl& List() { return dlg.m_listTracks; }
   CString Pane(int pane) { return dlg.m_wndStatusBar.GetPaneText(pane); }
 
-  FakeCDLibrary lib;
-  OneLetter letters;
   CString cache;
   INT_PTR logStart = 0;
   TestDlg dlg;

@@ -1,5 +1,5 @@
-// What the main-window tests share: the scripted drive's letter, the wait for a refresh,
-// scratch folders, the event log's lines and the closing of a finished rip job.
+// What the main-window tests share: the scripted drive and its letter, the wait for a
+// refresh, scratch folders, the event log's lines and the closing of a finished rip job.
 #pragma once
 
 #include <algorithm>
@@ -8,10 +8,17 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "EventLog.h"
+#include "FreeDBServer.h"
 #include "VeltraskDlg.h"
 #include "engine/CDDrive.h"
+#include "engine/CDLibrary.h"
+#include "engine/OutputNaming.h"
 #include "engine/RippingProgress.h"
+#include "engine/SectorBlock.h"
+#include "tests/engine/FakeCDLibrary.h"
 #include "tests/window/Pump.h"
 
 // Only R: is a CD-ROM drive.
@@ -22,6 +29,42 @@ class OneLetter : public CDriveLetterSource {
     return letter == kLetter ? DRIVE_CDROM : DRIVE_NO_ROOT_DIR;
   }
   BOOL Accessible(TCHAR) override { return TRUE; }
+};
+
+// A fixture over the scripted drive (the fake CD library and OneLetter): ScriptTheDrive in
+// SetUp before the window is made, ForgetTheDrive in TearDown after it is gone.
+class ScriptedDriveTest : public ::testing::Test {
+ protected:
+  // One drive, "CORVANE TEST DRIVE 1.0" behind R:, with an audio disc of tracks tracks.
+  void ScriptTheDrive(int tracks) {
+    lib.drives.found = 1;
+    strcpy(lib.drives.entries[0].vendor, "CORVANE");
+    strcpy(lib.drives.entries[0].product, "TEST DRIVE");
+    strcpy(lib.drives.entries[0].revision, "1.0");
+    SetAudioDisc(tracks);
+    CVeltraskDlg::s_pDriveLetterSource = &letters;
+  }
+
+  // Audio tracks of 150 sectors from LBA 0: each track count is another disc.
+  void SetAudioDisc(int tracks) {
+    std::vector<DWORD> starts;
+    for (int i = 0; i < tracks; ++i) starts.push_back(150 * i);
+    lib.tocResult = 1;
+    lib.SetToc(1, starts, 150 * tracks);
+  }
+
+  // What the window over the drive leaves in the globals, reset.
+  static void ForgetTheDrive() {
+    CVeltraskDlg::s_pDriveLetterSource = nullptr;
+    if (CDHANDLE h = g_hCD.exchange(0)) CDLib().CloseCDHandle(h);
+    g_pSectorBlock.reset();
+    RemoveAllFreeDBServers();
+    g_driveLetters.RemoveAll();
+    g_cddbRecord = CCDDBRecord();
+  }
+
+  FakeCDLibrary lib;
+  OneLetter letters;
 };
 
 // What WaitForRefresh waits for besides the refresh's worker.

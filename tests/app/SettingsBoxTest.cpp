@@ -68,15 +68,12 @@ class TestDlg : public CVeltraskDlg {
 
 const std::pair<std::wstring, UINT> kLoadBox{L"Error on loading settings!", MB_OK | MB_ICONERROR};
 
-class SettingsBox : public ::testing::Test {
+class SettingsBox : public ScriptedDriveTest {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     g_boxApp.m_boxes.clear();
-    lib.drives.found = 1;
-    lib.tocResult = 1;
-    lib.SetToc(1, {0, 150}, 300);
-    CVeltraskDlg::s_pDriveLetterSource = &letters;
+    ScriptTheDrive(2);
     g_bTipPending = FALSE;  // the start-up tip is not part of these tests
   }
 
@@ -90,12 +87,7 @@ class SettingsBox : public ::testing::Test {
   void TearDown() override {
     WaitForRefresh();
     if (dlg.m_hWnd) dlg.DestroyWindow();
-    CVeltraskDlg::s_pDriveLetterSource = nullptr;
-    if (CDHANDLE h = g_hCD.exchange(0)) CDLib().CloseCDHandle(h);
-    g_pSectorBlock.reset();
-    RemoveAllFreeDBServers();
-    g_driveLetters.RemoveAll();
-    g_cddbRecord = CCDDBRecord();
+    ForgetTheDrive();
   }
 
   // The settings file the start-up reads.
@@ -106,8 +98,6 @@ class SettingsBox : public ::testing::Test {
     return folder + L"\\" + kSettingsFileName;
   }
 
-  FakeCDLibrary lib;
-  OneLetter letters;
   TestDlg dlg;
 };
 
