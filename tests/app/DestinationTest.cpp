@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,11 +24,6 @@ const int32_t kAudioSectors[] = {75, 38, 60};  // rows 1 to 3; row 0 is the data
 
 // Closes the job window once its job has stopped.
 void CALLBACK CloseJobTimer(HWND, UINT, UINT_PTR, DWORD) noexcept { CloseStoppedJob(); }
-
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class TestDlg : public CVeltraskDlg {
  public:

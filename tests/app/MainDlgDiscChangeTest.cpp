@@ -33,20 +33,6 @@ namespace {
 constexpr int kTracks = 3;
 constexpr int32_t kTrackSectors = 1200;  // the three tracks outgrow the rip's ring
 
-std::string ReadBytes(const std::wstring& path, long offset = 0, long bytes = -1) {
-  std::string data;
-  FILE* f = _wfopen(path.c_str(), L"rb");
-  if (!f) return data;
-  fseek(f, 0, SEEK_END);
-  const long size = ftell(f);
-  if (bytes < 0 || offset + bytes > size) bytes = size > offset ? size - offset : 0;
-  data.resize(bytes);
-  fseek(f, offset, SEEK_SET);
-  data.resize(fread(data.data(), 1, data.size(), f));
-  fclose(f);
-  return data;
-}
-
 // ---- a rip job held at the start of its first track ------------------------------------
 
 // What runs on a thread of its own while the job's first track is held; the job goes on

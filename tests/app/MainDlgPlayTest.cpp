@@ -3,6 +3,7 @@
 // lands in $HOME/played.raw and is compared with the disc image.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,16 +24,9 @@ namespace {
 const std::vector<DWORD> kTrackSectors = {75, 38, 60};
 
 std::vector<short> ReadSamples(const std::wstring& path, long byteOffset = 0, long bytes = -1) {
-  std::vector<short> samples;
-  FILE* f = _wfopen(path.c_str(), L"rb");
-  if (!f) return samples;
-  fseek(f, 0, SEEK_END);
-  const long size = ftell(f);
-  if (bytes < 0 || byteOffset + bytes > size) bytes = size > byteOffset ? size - byteOffset : 0;
-  samples.resize(bytes / 2);
-  fseek(f, byteOffset, SEEK_SET);
-  samples.resize(fread(samples.data(), 2, samples.size(), f));
-  fclose(f);
+  const std::string data = ReadBytes(path, byteOffset, bytes);
+  std::vector<short> samples(data.size() / 2);
+  memcpy(samples.data(), data.data(), samples.size() * 2);
   return samples;
 }
 

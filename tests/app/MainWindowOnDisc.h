@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -17,6 +18,21 @@ inline std::wstring WindowsPath(const std::string& unixPath) {
   std::wstring path = L"Z:";
   for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
   return path;
+}
+
+// Bytes of the file from offset on, all of them or bytes; empty when it cannot be read.
+inline std::string ReadBytes(const std::wstring& path, long offset = 0, long bytes = -1) {
+  std::string data;
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  if (!f) return data;
+  fseek(f, 0, SEEK_END);
+  const long size = ftell(f);
+  if (bytes < 0 || offset + bytes > size) bytes = size > offset ? size - offset : 0;
+  data.resize(bytes);
+  fseek(f, offset, SEEK_SET);
+  data.resize(fread(data.data(), 1, data.size(), f));
+  fclose(f);
+  return data;
 }
 
 // Rips go to folder as WAV files at the disc's own rate, stereo, named by track number
