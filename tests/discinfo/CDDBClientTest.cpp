@@ -85,10 +85,11 @@ class CddbClientTest : public ::testing::Test {
     SetClearQueryResultsSink(nullptr);
   }
 
-  // The query's outcome as the caller sees it: 0, or the exception's code.
-  DWORD Query(CCDDBQueryResultArray& matches, CString* message = nullptr) {
+  // The call's outcome as the caller sees it: 0, or the exception's code (and message).
+  template <typename Call>
+  static DWORD CodeOf(Call call, CString* message) {
     try {
-      client.QueryDisc(server, kExampleId, ExamplePositions(), matches);
+      call();
       return 0;
     } catch (CCDDBException* e) {
       const DWORD code = e->m_error;
@@ -97,18 +98,12 @@ class CddbClientTest : public ::testing::Test {
       return code;
     }
   }
-
-  // The read's outcome as the caller sees it: 0, or the exception's code.
+  DWORD Query(CCDDBQueryResultArray& matches, CString* message = nullptr) {
+    return CodeOf([&] { client.QueryDisc(server, kExampleId, ExamplePositions(), matches); },
+                  message);
+  }
   DWORD Read(const wchar_t* category, CCDDBRecord& record, CString* message = nullptr) {
-    try {
-      client.Read(server, kExampleId, category, record);
-      return 0;
-    } catch (CCDDBException* e) {
-      const DWORD code = e->m_error;
-      if (message != nullptr) *message = e->m_message;
-      e->Delete();
-      return code;
-    }
+    return CodeOf([&] { client.Read(server, kExampleId, category, record); }, message);
   }
 
   // Receives through a socket of our own, so the reply is seen without a parser.
