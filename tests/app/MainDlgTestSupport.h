@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -69,8 +70,8 @@ class ScriptedDriveTest : public ::testing::Test {
 
 // What WaitForRefresh waits for besides the refresh's worker.
 enum class RefreshWait {
-  kIdle,        // the busy state off as well
-  kWorkerOnly,  // the busy state may stay on (a test holding it, a rip job)
+  kIdle,        // the busy state off as well, whoever switched it on
+  kWorkerOnly,  // a busy state that the test holds itself is not waited for
 };
 
 // Pumps until the refresh that runs, or the one posted, has ended.

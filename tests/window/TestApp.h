@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "framework/win/Win.h"
-#include "tests/window/Pump.h"
+#include "tests/window/Pump.h"  // PumpPending and PumpUntil for the tests that include this
 
 class CTestApp : public CWinApp {
  public:
