@@ -64,10 +64,11 @@ class CProbeDialog : public CFolderDialog {
   static inline std::wstring s_awaited;   // pressed once this is selected (or after a while)
   static inline int s_ticks = 0;
   // Pressed from a timer, as a user would, once the browser shows what it should: a busy
-  // machine may fill the browser's tree late.
+  // machine may fill the browser's tree late (every drive, Wine's Z: over the whole file
+  // system among them), so it waits up to 90 s.
   static void CALLBACK Press(HWND, UINT, UINT_PTR id, DWORD) {
     if (!s_awaited.empty() && _wcsicmp(s_selected.c_str(), s_awaited.c_str()) != 0 &&
-        ++s_ticks < 50)
+        ++s_ticks < 450)
       return;
     ::KillTimer(nullptr, id);
     ::SendMessageW(::GetDlgItem(s_browser, s_answer), BM_CLICK, 0, 0);

@@ -356,30 +356,47 @@ TEST(XMessageBoxLive, ACheckedAnswerIsRememberedOnlyWithCompanyAndModule) {
   }
 }
 
+// The clipboard's text, empty when it holds none.
+std::wstring ClipboardText() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) text = chars;
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return text;
+}
+
 TEST(XMessageBoxLive, CtrlCCopiesCaptionMessageAndButtons) {
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
   BoxDriver driver(L"Copy me", [](HWND box) {
-    SetForegroundWindow(box);
-    Sleep(100);
-    INPUT keys[4] = {};
-    for (INPUT& k : keys) k.type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = VK_CONTROL;
-    keys[1].ki.wVk = 'C';
-    keys[2].ki.wVk = 'C';
-    keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
-    keys[3].ki.wVk = VK_CONTROL;
-    keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(4, keys, sizeof(INPUT));
-    Sleep(300);
+    // The keys go to whichever window has the foreground, and another program's window
+    // on the same display may take it between the two steps: then they are sent again.
+    for (int attempt = 0; attempt < 10 && ClipboardText().empty(); ++attempt) {
+      SetForegroundWindow(box);
+      Sleep(100);
+      if (GetForegroundWindow() != box) continue;
+      INPUT keys[4] = {};
+      for (INPUT& k : keys) k.type = INPUT_KEYBOARD;
+      keys[0].ki.wVk = VK_CONTROL;
+      keys[1].ki.wVk = 'C';
+      keys[2].ki.wVk = 'C';
+      keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+      keys[3].ki.wVk = VK_CONTROL;
+      keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+      SendInput(4, keys, sizeof(INPUT));
+      Sleep(300);
+    }
     Click(box, IDRETRY);
   });
   EXPECT_EQ(XMessageBox(nullptr, L"Disk not ready", L"Copy me",
                         MB_RETRYCANCEL | kXmbDontTellAgain | kXmbNoSound),
             IDRETRY);
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  std::wstring text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : L"";
-  if (data) GlobalUnlock(data);
-  CloseClipboard();
+  const std::wstring text = ClipboardText();
   const std::wstring line = L"---------------------------\r\n";
   EXPECT_EQ(text, line + L"Copy me\r\n" + line + L"Disk not ready\r\n" + line +
                       L"Retry   Cancel   Don't tell me again   \r\n" + line);
