@@ -6,7 +6,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 trap stop_all EXIT INT TERM
 
-phase packages;     ensure_packages
+phase packages;     choose_wine; ensure_packages
+phase wine;         ensure_wine
 phase dependencies; ensure_deps
 phase build;        ensure_build
 phase start
@@ -16,7 +17,7 @@ wine_env
 # On a real desktop the program plays through the user's own sound device; only a
 # virtual display gets the tests' silent one.
 if [ -n "$user_display" ]; then export HOME=$user_home; fi
-export WINEPREFIX=$build/wineprefix-run
+export WINEPREFIX=$build/wineprefix-run$wine_suffix
 start_display
 start_wine
 # The embedded default: a demo disc image (made once) on a Wine CD-ROM letter, and its

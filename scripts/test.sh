@@ -5,7 +5,8 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 trap stop_all EXIT INT TERM
 
-phase packages;     ensure_packages
+phase packages;     choose_wine; ensure_packages
+phase wine;         ensure_wine
 phase dependencies; ensure_deps
 phase build;        ensure_build
 phase format;       bash "$repo/scripts/check-format.sh"

@@ -3,6 +3,7 @@
 #   platform/tools/bench-cdgrab.sh [build-dir] [minutes]
 set -eu
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$root/scripts/common.sh"
 build=$(cd "${1:-$root/build-cdgrab}" && pwd)
 minutes=${2:-20}
 disc=$build/bench-disc
@@ -13,7 +14,9 @@ if ! cmake --build "$build" --target cdgrab_bench AudioCDGrabber >/dev/null; the
   [ -x "$build/bin/cdgrab_bench.exe" ] || exit 1
   echo "build failed; measuring the binaries already built" >&2
 fi
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix} WINEARCH=win32 WINEDEBUG=-all
+choose_wine
+ensure_wine
+export WINEPREFIX=${WINEPREFIX:-$build/wineprefix$wine_suffix} WINEARCH=$wine_arch WINEDEBUG=-all
 for per in 8 26; do
   wine "$build/bin/cdgrab_bench.exe" "$disc" "$per"
 done
