@@ -26,7 +26,7 @@ keyring=/usr/share/keyrings/debian-archive-keyring.gpg
 candidates=("trixie 10.0~repack-6" "bookworm 8.0~repack-4")
 data_packages=(unicode-data unicode-idna unicode-cldr-core khronos-api libvulkan-dev)
 build_packages=(gcc-mingw-w64-i686-win32 gcc-mingw-w64-x86-64-win32 flex bison autoconf
-  autotools-dev gettext libgettextpo-dev perl libxml-libxml-perl python3 librsvg2-bin icoutils imagemagick
+  autotools-dev gettext libgettextpo-dev libz-mingw-w64-dev perl libxml-libxml-perl python3 librsvg2-bin icoutils imagemagick
   fontforge-nox unzip lzma sharutils dpkg-dev pkg-config
   libx11-dev libxext-dev libxrender-dev libxrandr-dev libxi-dev libxcursor-dev libxfixes-dev
   libxinerama-dev libxcomposite-dev libfreetype-dev libfontconfig-dev libasound2-dev libgnutls28-dev)
