@@ -26,7 +26,7 @@ keyring=/usr/share/keyrings/debian-archive-keyring.gpg
 candidates=("trixie 10.0~repack-6" "bookworm 8.0~repack-4")
 data_packages=(unicode-data unicode-idna unicode-cldr-core khronos-api libvulkan-dev)
 build_packages=(gcc-mingw-w64-i686-win32 gcc-mingw-w64-x86-64-win32 flex bison autoconf
-  autotools-dev gettext libgettextpo-dev libz-mingw-w64-dev perl libxml-libxml-perl python3 librsvg2-bin icoutils imagemagick
+  autotools-dev gettext libgettextpo-dev perl libxml-libxml-perl python3 librsvg2-bin icoutils imagemagick
   fontforge-nox unzip lzma sharutils dpkg-dev pkg-config
   libx11-dev libxext-dev libxrender-dev libxrandr-dev libxi-dev libxcursor-dev libxfixes-dev
   libxinerama-dev libxcomposite-dev libfreetype-dev libfontconfig-dev libasound2-dev libgnutls28-dev)
@@ -146,6 +146,9 @@ generate() {
   # The icon sources that debian/rules links into place, taken from the rules themselves.
   sed -n 's/^\tln -sf \(\.\.\/[^ ]*\.svg\) \([^ ]*\.svg\)$/\1 \2/p' debian/rules |
     while read -r from to; do ln -sf "$from" "$to"; done
+  # Debian links the Windows side against a zlib1.dll from another package;
+  # the bundled static zlib keeps this Wine self-contained.
+  if [ -f debian/patches/system/zlib.patch ]; then patch -R -p1 <debian/patches/system/zlib.patch; fi
   autoreconf -f
 }
 
@@ -162,7 +165,7 @@ configure_wine() {
   ln -sf /usr/bin/i686-w64-mingw32-gcc-win32 "$work/bin/i686-w64-mingw32-gcc"
   ln -sf /usr/bin/x86_64-w64-mingw32-gcc-win32 "$work/bin/x86_64-w64-mingw32-gcc"
   ./configure --prefix="$prefix" --enable-archs=i386,x86_64 --enable-maintainer-mode \
-    --disable-tests --disable-werror \
+    --disable-tests \
     --with-x --with-alsa --with-freetype --with-fontconfig --with-gnutls \
     --without-gstreamer --without-vulkan --without-opencl --without-opengl --without-osmesa \
     --without-cups --without-sane --without-gphoto --without-pcap --without-v4l2 --without-oss \
@@ -175,8 +178,6 @@ configure_wine() {
 
 make_wine() {
   cd "$work/wine"
-  # The version string names where this Wine came from.
-  export VENDOR="Debian $version source, new WoW64 build"
   nice -n 10 make -j "$jobs" -C include
   nice -n 10 make -j "$jobs"
 }
@@ -190,6 +191,8 @@ install_wine() {
   "$prefix/bin/wine" --version
 }
 
+# The version string names where this Wine came from (make install remakes it too).
+export VENDOR="Debian $version source, new WoW64 build"
 step fetch fetch
 step generate generate
 step configure configure_wine
