@@ -13,11 +13,16 @@ choose_wine
 command -v wine >/dev/null || [ "$wine_kind" = wow64 ] ||
   { echo "Wine is not installed yet: run bash scripts/run.sh once" >&2; exit 1; }
 ensure_wine >&2
-export WINEPREFIX=$build/wineprefix-run$wine_suffix WINEARCH=$wine_arch
-export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+debug=${WINEDEBUG:--all}
 trap stop_display EXIT INT TERM
 start_display
-[ -n "$started_xvfb" ] && echo "No display: running on Xvfb $DISPLAY" >&2
+if [ -n "$started_xvfb" ]; then
+  # No desktop, so no sound card either: the tests' silent device, as in scripts/run.sh.
+  wine_env
+  echo "No display: running on Xvfb $DISPLAY" >&2
+fi
+export WINEPREFIX=$build/wineprefix-run$wine_suffix WINEARCH=$wine_arch WINEDEBUG=$debug
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 status=0
 wine "$@" || status=$?
 exit $status
