@@ -120,6 +120,7 @@ ensure_wine() {
 # runs faster than real time, so tests never rely on pace) and what was played lands
 # in $HOME/played.raw.
 wine_env() {
+  [ -n "${wine_arch:-}" ] || { choose_wine && ensure_wine; } || return 1
   export WINEPREFIX=$build/wineprefix$wine_suffix WINEARCH=$wine_arch WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export CORVANE_HOME=$build/home
