@@ -67,6 +67,7 @@ for p in "${build_packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   log "installing build dependencies: ${missing[*]}"
+  as_root apt-get update -q >&2
   as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q \
     --no-install-recommends "${missing[@]}" >&2
 fi
