@@ -109,7 +109,9 @@ log "building Wine $version ($suite source) in $work; log in $work/logs"
 step() {
   local name=$1; shift
   local t0; t0=$(date +%s)
-  if ! ( set -euo pipefail; "$@" ) >"$work/logs/$name.log" 2>&1; then
+  # In the background: under "if", errexit would be off inside the step too.
+  ( set -euo pipefail; "$@" ) >"$work/logs/$name.log" 2>&1 &
+  if ! wait $!; then
     echo "build-wine: $name failed; the end of $work/logs/$name.log:" >&2
     tail -n 30 "$work/logs/$name.log" >&2
     exit 1
@@ -127,26 +129,26 @@ fetch() {
 
 # What debian/rules does before configure: the repack drops generated files
 # (Unicode tables, server protocol, spec files, OpenGL/Vulkan thunks, icons),
-# and the source's own generators remake them. They read their data from
-# /usr/share; point them at the unpacked data packages instead.
+# and the source's own generators remake them. Its commands are taken from the
+# rules' configure override, up to configure itself, without its compiler
+# banners and its removal of the bundled zlib. The generators read their data
+# from /usr/share; they are pointed at the unpacked data packages instead.
 generate() {
-  local data=$work/data
+  local data=$work/data line
   cd "$work/wine"
   sed -i "s|/usr/share/unicode|$data/usr/share/unicode|g; s|/usr/share/doc/unicode-data|$data/usr/share/doc/unicode-data|g" \
     tools/make_unicode
   sed -i "s|/usr/share/khronos-api|$data/usr/share/khronos-api|g" dlls/opengl32/make_opengl
-  ./tools/make_unicode
-  ./tools/make_requests
-  ./tools/make_specfiles
-  (cd dlls/dsound && ./make_fir)
-  (cd dlls/opengl32 && ./make_opengl)
-  (cd dlls/winevulkan && ./make_vulkan -x "$data/usr/share/vulkan/registry/vk.xml" \
-     -X "$data/usr/share/vulkan/registry/video.xml")
-  ln -sf /usr/share/misc/config.sub tools
-  ln -sf /usr/share/misc/config.guess tools
-  # The icon sources that debian/rules links into place, taken from the rules themselves.
-  sed -n 's/^\tln -sf \(\.\.\/[^ ]*\.svg\) \([^ ]*\.svg\)$/\1 \2/p' debian/rules |
-    while read -r from to; do ln -sf "$from" "$to"; done
+  awk '/^override_dh_auto_configure:/ { on = 1; next }
+       on && /^[^\t]/ && !/^(ifeq|ifneq|else|endif)/ { exit }
+       on && /^\t/ { sub(/^\t/, ""); print }' debian/rules |
+    grep -v -e '^#' -e '\$(' -e '^\./configure' -e 'rm -rf libs/zlib' |
+    sed "s|/usr/share/vulkan/|$data/usr/share/vulkan/|g" >"$work/logs/rules-configure.sh"
+  grep -q make_unicode "$work/logs/rules-configure.sh"
+  while IFS= read -r line; do
+    echo "+ $line"
+    (eval "$line") || return 1
+  done <"$work/logs/rules-configure.sh"
   # Debian links the Windows side against a zlib1.dll from another package;
   # the bundled static zlib keeps this Wine self-contained.
   if [ -f debian/patches/system/zlib.patch ]; then patch -R -p1 <debian/patches/system/zlib.patch; fi
@@ -160,11 +162,6 @@ generate() {
 # not use (printing, scanners, cameras, video, Vulkan, OpenCL, GStreamer, ...).
 configure_wine() {
   cd "$work/wine"
-  # configure takes the target from a name ending in -gcc; the win32-thread
-  # compilers are named *-gcc-win32, whatever the system's default is.
-  mkdir -p "$work/bin"
-  ln -sf /usr/bin/i686-w64-mingw32-gcc-win32 "$work/bin/i686-w64-mingw32-gcc"
-  ln -sf /usr/bin/x86_64-w64-mingw32-gcc-win32 "$work/bin/x86_64-w64-mingw32-gcc"
   ./configure --prefix="$prefix" --enable-archs=i386,x86_64 --enable-maintainer-mode \
     --disable-tests \
     --with-x --with-alsa --with-freetype --with-fontconfig --with-gnutls \
@@ -173,7 +170,7 @@ configure_wine() {
     --without-pulse --without-sdl --without-usb --without-udev --without-dbus --without-krb5 \
     --without-netapi --without-pcsclite --without-capi --without-wayland --without-ffmpeg \
     --without-unwind --without-xxf86vm \
-    i386_CC="$work/bin/i686-w64-mingw32-gcc" x86_64_CC="$work/bin/x86_64-w64-mingw32-gcc" \
+    i386_CC=i686-w64-mingw32-gcc x86_64_CC=x86_64-w64-mingw32-gcc \
     CFLAGS="-O2 -g0 -Wno-error" CROSSCFLAGS="-O2 -g0 -Wno-error" LDFLAGS="-s" CROSSLDFLAGS="-s"
 }
 
@@ -192,6 +189,12 @@ install_wine() {
   "$prefix/bin/wine" --version
 }
 
+# configure takes the target from a compiler named *-gcc; the win32-thread
+# compilers are named *-gcc-win32, whatever the system's default is.
+mkdir -p "$work/bin"
+ln -sf /usr/bin/i686-w64-mingw32-gcc-win32 "$work/bin/i686-w64-mingw32-gcc"
+ln -sf /usr/bin/x86_64-w64-mingw32-gcc-win32 "$work/bin/x86_64-w64-mingw32-gcc"
+export PATH=$work/bin:$PATH
 # The version string names where this Wine came from (make install remakes it too).
 export VENDOR="Debian $version source, new WoW64 build"
 step fetch fetch
