@@ -99,15 +99,16 @@ ensure_build() {
 # wine_arch and wine_suffix (of the prefixes' folder names: the two Wines need
 # prefixes of their own), notes the choice for cmake/wine-run.sh and prints it.
 ensure_wine() {
-  local bin=""
+  local bin="" version
   if [ "$wine_kind" = wow64 ]; then
-    bin=$(bash "$repo/scripts/build-wine.sh")/bin
+    bin=$(bash "$repo/scripts/build-wine.sh") || return 1
+    bin=$bin/bin
     export PATH=$bin:$PATH
     wine_arch=win64 wine_suffix=-wow64
   else
     wine_arch=win32 wine_suffix=""
   fi
-  local version; version=$(wine --version)
+  version=$(wine --version) || return 1
   version=${version#wine-}; version=${version%% *}
   mkdir -p "$build"
   printf 'wine_bin=%q\nwine_arch=%s\nwine_prefix=%q\n' "$bin" "$wine_arch" \
