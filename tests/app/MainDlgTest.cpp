@@ -418,6 +418,10 @@ TEST_F(MainDlgTest, ClickOnADataTrackBoxWarnsAndLeavesItClear) {
   }
   ASSERT_GE(box.x, 0);
   List().ClientToScreen(&box);
+  // A real click goes to whatever window is on top there: other test programs share the
+  // display, and the foreground alone does not keep their windows below this one.
+  ::SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ASSERT_EQ(::WindowFromPoint(box), List().m_hWnd);
   ::SetCursorPos(box.x, box.y);
   INPUT clicks[2] = {};
   clicks[0].type = clicks[1].type = INPUT_MOUSE;
@@ -426,6 +430,7 @@ TEST_F(MainDlgTest, ClickOnADataTrackBoxWarnsAndLeavesItClear) {
   ::SendInput(2, clicks, sizeof(INPUT));
   PumpUntil([] { return !g_testApp.m_boxes.empty(); }, 3000);
   PumpPending();
+  ::SetWindowPos(dlg, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ASSERT_EQ(g_testApp.m_boxes.size(), 1u);
   EXPECT_EQ(g_testApp.m_boxes[0], L"Warning: Only Audio Track can be Checked!");
   const std::vector<LogLine> lines = LogFrom(logStart);
