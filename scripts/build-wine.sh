@@ -16,7 +16,6 @@
 # OpenGL and Vulkan registries) come from the same suite as the source.
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cache=${CORVANE_CACHE:-$HOME/.cache/corvane}
 jobs=${CORVANE_WINE_JOBS:-$(nproc)}
 archive=http://deb.debian.org/debian
