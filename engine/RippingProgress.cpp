@@ -249,14 +249,15 @@ BOOL CRippingProgress::LoadLame() {
     AfxMessageBox(L"Unable to Get LAME Interfaces", MB_ICONERROR);
     return FALSE;
   }
-  FillLameConfig();
+  m_beConfig = LameConfigFromSettings();
   return TRUE;
 }
 
-void CRippingProgress::FillLameConfig() {
-  memset(&m_beConfig, 0, sizeof(m_beConfig));
-  m_beConfig.dwConfig = BE_CONFIG_LAME;
-  auto& lhv1 = m_beConfig.format.LHV1;
+BE_CONFIG LameConfigFromSettings() {
+  BE_CONFIG config;
+  memset(&config, 0, sizeof(config));
+  config.dwConfig = BE_CONFIG_LAME;
+  auto& lhv1 = config.format.LHV1;
   lhv1.dwStructVersion = 1;
   lhv1.dwStructSize = sizeof(BE_CONFIG);
   lhv1.dwSampleRate = 44100;
@@ -273,6 +274,7 @@ void CRippingProgress::FillLameConfig() {
   lhv1.bNoRes = TRUE;
   lhv1.bStrictIso = FALSE;
   lhv1.nQuality = static_cast<WORD>((255 - kLameQuality) * 256 + kLameQuality);
+  return config;
 }
 
 void CRippingProgress::SetThreadPriorities() {

@@ -32,6 +32,10 @@ constexpr UINT WM_RIP_LOG = WM_USER + 101;       // wParam CString* text, lParam
 constexpr UINT WM_RIP_STATUS = WM_USER + 102;  // wParam 0 status line / 2 caption, lParam CString*
 constexpr UINT WM_RIP_FINISHED = WM_USER + 105;  // sent once after a complete run
 
+// The record for lame_enc.dll from the MP3 settings (LameFreq, LameChannel, LameBits) and
+// the fixed quality: what every MP3 rip, and the bare-encoder benchmark, encodes with.
+BE_CONFIG LameConfigFromSettings();
+
 // One job track, in job order.
 struct TrackData {
   short nTrack;                // row in the track list, 0-based (table-of-contents entry)
@@ -200,7 +204,6 @@ class CRippingProgress : public CResizeDlg {
 
  private:
   BOOL LoadLame();
-  void FillLameConfig();
   void SetThreadPriorities();
   BOOL StartThreads();
   // Waits for every started thread to end, answering sent messages and repainting

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "BladeMP3EncDLL.h"
+#include "engine/RippingProgress.h"
 #include "engine/SampleUtils.h"
 #include "engine/Settings.h"
 
@@ -40,31 +41,6 @@ double Now() {
 // Reads up to count samples; a short count only at the end of the file or the track.
 DWORD ReadSamples(FILE* in, short* dest, DWORD count) {
   return static_cast<DWORD>(fread(dest, sizeof(short), count, in));
-}
-
-// The record the rip job fills for lame_enc.dll, from the same settings.
-BE_CONFIG LameConfig() {
-  BE_CONFIG config;
-  memset(&config, 0, sizeof(config));
-  config.dwConfig = BE_CONFIG_LAME;
-  auto& lhv1 = config.format.LHV1;
-  lhv1.dwStructVersion = 1;
-  lhv1.dwStructSize = sizeof(BE_CONFIG);
-  lhv1.dwSampleRate = 44100;
-  lhv1.dwReSampleRate = SampleRateOrDefault(LameFreq);
-  static const LONG kModes[] = {BE_MP3_MODE_MONO, BE_MP3_MODE_STEREO, BE_MP3_MODE_JSTEREO,
-                                BE_MP3_MODE_DUALCHANNEL};
-  lhv1.nMode = LameChannel >= 0 && LameChannel <= 3 ? kModes[LameChannel] : BE_MP3_MODE_JSTEREO;
-  lhv1.dwBitrate = Mp3BitrateOrDefault(LameBits);
-  lhv1.dwMaxBitrate = 0;
-  lhv1.nPreset = LQP_NOPRESET;
-  lhv1.dwMpegVersion = MPEG1;
-  lhv1.bWriteVBRHeader = TRUE;
-  lhv1.bEnableVBR = FALSE;
-  lhv1.bNoRes = TRUE;
-  lhv1.bStrictIso = FALSE;
-  lhv1.nQuality = static_cast<WORD>((255 - kLameQuality) * 256 + kLameQuality);
-  return config;
 }
 
 struct Lame {
@@ -208,7 +184,7 @@ int main(int argc, char** argv) {
   if (trackSamples <= 0 || trackSamples > 0x7FFFFFFF) trackSamples = totalSamples;
 
   Lame lame;
-  BE_CONFIG config = LameConfig();
+  BE_CONFIG config = LameConfigFromSettings();
   if (mp3) {
     HMODULE dll = LoadLibraryW(L"lame_enc.dll");
     if (!dll) {
