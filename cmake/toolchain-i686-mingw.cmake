@@ -1,7 +1,10 @@
-# Cross toolchain: 32-bit Windows with the posix-thread MinGW-w64 compilers.
+# Cross toolchain: 32-bit Windows with the posix-thread MinGW-w64 compilers
+# (toolchain-x86_64-mingw.cmake sets the target first and includes this).
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(TOOLCHAIN_PREFIX i686-w64-mingw32)
+if(NOT TOOLCHAIN_PREFIX)
+  set(CMAKE_SYSTEM_PROCESSOR i686)
+  set(TOOLCHAIN_PREFIX i686-w64-mingw32)
+endif()
 
 set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)

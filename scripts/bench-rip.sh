@@ -15,6 +15,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 trap stop_all EXIT INT TERM
+choose_target
 minutes=${1:-30}
 work=$build/bench-rip
 disc=$work/disc

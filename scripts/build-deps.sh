@@ -5,15 +5,21 @@
 # only prints its path.
 #
 #   scripts/build-deps.sh            builds (or reuses) and prints the prefix
+#   CORVANE_ARCH=i686|x86_64 ...     the target (i686 by default)
 #   CORVANE_CACHE=/some/dir ...      where prefixes, downloads and build logs live
 #
 # Everything is static except lame_enc.dll, which the program loads by name.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-toolchain=$here/../cmake/toolchain-i686-mingw.cmake
+arch=${CORVANE_ARCH:-i686}
+case $arch in
+  i686 | x86_64) ;;
+  *) echo "CORVANE_ARCH is i686 or x86_64, not '$arch'" >&2; exit 2 ;;
+esac
+toolchain=$here/../cmake/toolchain-$arch-mingw.cmake
 cache=${CORVANE_CACHE:-$HOME/.cache/corvane}
-host=i686-w64-mingw32
+host=$arch-w64-mingw32
 jobs=$(nproc)
 
 # Source package -> version. A change here (or to this script) makes a new prefix.
@@ -35,7 +41,7 @@ steps=(googletest ogg vorbis lame lame_dll taglib portaudio sox)
 # (-mstackrealign is the MinGW default), so callers with 4-byte stacks are fine.
 simd="-msse2 -mfpmath=sse"
 
-key=$( { cat "${BASH_SOURCE[0]}" "$toolchain"
+key=$( { cat "${BASH_SOURCE[0]}" "$here"/../cmake/toolchain-*-mingw.cmake; echo "$arch"
          for p in $(printf '%s\n' "${!versions[@]}" | sort); do echo "$p=${versions[$p]}"; done
        } | sha256sum | cut -c1-16)
 prefix=$cache/deps-$key
@@ -58,8 +64,9 @@ fi
 rm -rf "$work" "$prefix"
 mkdir -p "$src" "$prefix" "$work/logs"
 
-# LAME's assembly routines (FFT, table choice) need nasm.
-if ! command -v nasm >/dev/null; then
+# LAME's assembly routines (FFT, table choice) need nasm. They are i386 code only: the
+# 64-bit build uses LAME's C and SSE routines.
+if [ "$arch" = i686 ] && ! command -v nasm >/dev/null; then
   log "installing nasm"
   sudo=(); [ "$(id -u)" = 0 ] || sudo=(sudo)
   apt_install() {
@@ -146,8 +153,12 @@ build_lame() {
   # -O3 as LAME's own configure would pick, but not its -ffast-math: that would change the
   # encoded bytes further than the change of floating-point unit does.
   export CFLAGS="-O3 $simd"
-  configure_cross --disable-frontend --disable-decoder --disable-gtktest --enable-nasm
-  grep -q '^#define HAVE_NASM 1' config.h || { echo "lame: configure found no nasm" >&2; return 1; }
+  if [ "$arch" = i686 ]; then
+    configure_cross --disable-frontend --disable-decoder --disable-gtktest --enable-nasm
+    grep -q '^#define HAVE_NASM 1' config.h || { echo "lame: configure found no nasm" >&2; return 1; }
+  else
+    configure_cross --disable-frontend --disable-decoder --disable-gtktest --disable-nasm
+  fi
   make -j "$jobs" -C libmp3lame
   make -C libmp3lame install
   make -C include install

@@ -2,7 +2,10 @@
 # Every step is idempotent and quick when there is nothing to do.
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${CORVANE_BUILD:-$repo/build}
+# The build folder of a target: build/ for i686, build-x86_64/ for x86_64, or $CORVANE_BUILD.
+build_for() { if [ "$1" = x86_64 ]; then echo "${CORVANE_BUILD:-$repo/build-x86_64}"; else echo "${CORVANE_BUILD:-$repo/build}"; fi; }
+arch=${CORVANE_ARCH:-i686}
+build=$(build_for "$arch")
 
 phase_start=0
 phase() {  # phase NAME: prints the time the previous phase took, starts the next
@@ -14,52 +17,103 @@ phase() {  # phase NAME: prints the time the previous phase took, starts the nex
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
-packages=(cmake ninja-build g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  mingw-w64-i686-dev xvfb xauth x11-utils imagemagick dpkg-dev xz-utils bzip2
+packages=(cmake ninja-build xvfb xauth x11-utils imagemagick dpkg-dev xz-utils bzip2
   pkg-config file sox clang-format python3 libdiscid0)
-# Debian's Wine runs 32-bit programs through a 32-bit Linux loader; the WoW64
-# Wine (scripts/build-wine.sh) brings its own build dependencies.
-system_wine_packages=(wine wine32:i386)
+# The cross compilers of a target (i686 or x86_64 in Debian's spelling).
+toolchain_packages() {
+  local a=${1//_/-}
+  echo "g++-mingw-w64-$a-posix gcc-mingw-w64-$a-posix binutils-mingw-w64-$a mingw-w64-$a-dev"
+}
+# Debian's Wine runs 32-bit programs through a 32-bit Linux loader, 64-bit ones
+# through its 64-bit loader; the WoW64 Wine (scripts/build-wine.sh) brings its
+# own build dependencies.
+system_wine_packages_i686=(wine wine32:i386)
+system_wine_packages_x86_64=(wine wine64)
 
 # A 96-byte static i386 Linux program that exits with status 42. A kernel that
 # runs 64-bit user code only refuses it (execve: ENOEXEC), whatever uname says.
 i386_probe='\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80'
 
-# runs_32bit_linux [PROGRAM]: whether this host executes 32-bit Linux programs,
-# found by running one (the probe above, or PROGRAM in its place).
-runs_32bit_linux() {
-  local program=${1:-} status=0
+# Some hosts refuse 32-bit code altogether, not only 32-bit Linux programs (some
+# paravirtual machines): there not even the WoW64 Wine runs a 32-bit Windows
+# program. A 188-byte static x86_64 Linux program tells: it forks, and the child
+# far-returns into the 32-bit user code segment (selector 0x23), far-jumps back
+# to 64-bit code (0x33) and exits with 42; where the jump faults, only the child
+# dies. The program exits with the child's status. Its code, at 0x400078:
+#   mov $57,%eax; syscall; test %eax,%eax; jz child          # fork
+#   mov %eax,%edi; push %rax; mov %rsp,%rsi; xor %edx,%edx
+#   xor %r10d,%r10d; mov $61,%eax; syscall                   # wait4(pid, &status)
+#   pop %rdi; shr $8,%edi; mov $60,%eax; syscall             # exit(status >> 8)
+#   child: push $0x23; push $code32; lretq
+#   .code32; code32: ljmp $0x33,$back
+#   .code64; back: mov $42,%edi; mov $60,%eax; syscall
+ia32_probe='\x7f\x45\x4c\x46\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x3e\x00\x01\x00\x00\x00\x78\x00\x40\x00\x00\x00\x00\x00\x40\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x40\x00\x38\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x05\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x40\x00\x00\x00\x00\x00\x00\x00\x40\x00\x00\x00\x00\x00\xbc\x00\x00\x00\x00\x00\x00\x00\xbc\x00\x00\x00\x00\x00\x00\x00\x00\x10\x00\x00\x00\x00\x00\x00\xb8\x39\x00\x00\x00\x0f\x05\x85\xc0\x74\x1d\x89\xc7\x50\x48\x89\xe6\x31\xd2\x45\x31\xd2\xb8\x3d\x00\x00\x00\x0f\x05\x5f\xc1\xef\x08\xb8\x3c\x00\x00\x00\x0f\x05\x6a\x23\x68\xa9\x00\x40\x00\x48\xcb\xea\xb0\x00\x40\x00\x33\x00\xbf\x2a\x00\x00\x00\xb8\x3c\x00\x00\x00\x0f\x05'
+
+# Where the probes are written. Not in /tmp: a noexec mount there would look like a
+# host that runs 64-bit code only.
+probe_dir=${CORVANE_BUILD:-$repo/build}
+
+# runs_probe BYTES NAME [PROGRAM]: whether the probe (or PROGRAM in its place) exits with 42.
+runs_probe() {
+  local program=${3:-} status=0
   if [ -z "$program" ]; then
-    # Not in /tmp: a noexec mount there would look like a 64-bit-only kernel.
-    mkdir -p "$build"
-    program=$build/.i386-probe
-    printf "$i386_probe" >"$program"
+    mkdir -p "$probe_dir"
+    program=$probe_dir/$2
+    printf "$1" >"$program"
     chmod +x "$program"
   fi
   "$program" >/dev/null 2>&1 || status=$?
   [ "$status" = 42 ]
 }
+# runs_32bit_linux [PROGRAM]: whether this host executes 32-bit Linux programs.
+runs_32bit_linux() { runs_probe "$i386_probe" .i386-probe "$@"; }
+# runs_32bit_code [PROGRAM]: whether this host runs 32-bit code inside a 64-bit process.
+runs_32bit_code() { runs_probe "$ia32_probe" .ia32-probe "$@"; }
 
-# Sets wine_kind: "system" (Debian's Wine) where the host runs 32-bit Linux
-# programs, "wow64" (our own build) where it does not; CORVANE_WINE=system or
-# wow64 chooses.
-choose_wine() {
+# Sets arch (i686 or x86_64), build (its folder) and wine_kind: "system" (Debian's
+# Wine) or "wow64" (our own build). By default the 32-bit program is built and runs
+# under Debian's Wine where the host runs 32-bit Linux programs, under the WoW64
+# Wine where it runs 32-bit code only inside 64-bit processes; where it runs no
+# 32-bit code at all, the 64-bit program is built and runs under Debian's 64-bit
+# Wine. CORVANE_ARCH=i686 or x86_64 and CORVANE_WINE=system or wow64 choose.
+# The probes can be stood in for: choose_target [LINUX_PROBE [CODE_PROBE]].
+choose_target() {
+  local linux=no code=no
+  if runs_32bit_linux "${1:-}"; then linux=yes code=yes; elif runs_32bit_code "${2:-}"; then code=yes; fi
+  case ${CORVANE_ARCH:-auto} in
+    auto) if [ $code = yes ]; then arch=i686; else arch=x86_64; fi ;;
+    i686)
+      [ $code = yes ] || {
+        echo "CORVANE_ARCH=i686: this host runs no 32-bit code; use CORVANE_ARCH=x86_64" >&2
+        return 1
+      }
+      arch=i686 ;;
+    x86_64) arch=x86_64 ;;
+    *) echo "CORVANE_ARCH is i686 or x86_64, not '$CORVANE_ARCH'" >&2; return 1 ;;
+  esac
   case ${CORVANE_WINE:-auto} in
-    auto) if runs_32bit_linux "$@"; then wine_kind=system; else wine_kind=wow64; fi ;;
+    auto) if [ $linux = yes ] || [ $arch = x86_64 ]; then wine_kind=system; else wine_kind=wow64; fi ;;
     wow64) wine_kind=wow64 ;;
     system)
-      runs_32bit_linux "$@" || {
+      [ $linux = yes ] || [ $arch = x86_64 ] || {
         echo "CORVANE_WINE=system: this host cannot run 32-bit Linux programs; use the WoW64 Wine" >&2
         return 1
       }
       wine_kind=system ;;
     *) echo "CORVANE_WINE is auto, system or wow64, not '$CORVANE_WINE'" >&2; return 1 ;;
   esac
+  build=$(build_for $arch)
 }
 
+# Installs what building $arch needs and, once a Wine is chosen, Debian's Wine for it.
 ensure_packages() {
   local missing=() p wanted=("${packages[@]}")
-  [ "${wine_kind:-}" = wow64 ] || wanted+=("${system_wine_packages[@]}")
+  # shellcheck disable=SC2207
+  wanted+=($(toolchain_packages "$arch"))
+  if [ "${wine_kind:-}" = system ]; then
+    local -n system_wine=system_wine_packages_$arch
+    wanted+=("${system_wine[@]}")
+  fi
   for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
@@ -77,7 +131,7 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
   fi
-  if [ "${wine_kind:-}" != wow64 ]; then
+  if [ "${wine_kind:-}" = system ] && [ "$arch" = i686 ]; then
     dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
   fi
   as_root apt-get update -q
@@ -86,11 +140,11 @@ SRC
 }
 
 ensure_deps() {
-  deps_prefix=$(bash "$repo/scripts/build-deps.sh")
+  deps_prefix=$(CORVANE_ARCH=$arch bash "$repo/scripts/build-deps.sh")
 }
 
 ensure_build() {
-  cmake -G Ninja -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-i686-mingw.cmake" \
+  cmake -G Ninja -S "$repo" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-$arch-mingw.cmake" \
     -DCORVANE_DEPS="$deps_prefix" >/dev/null
   cmake --build "$build" -j "$(nproc)"
 }
@@ -105,6 +159,13 @@ ensure_wine() {
     bin=$bin/bin
     export PATH=$bin:$PATH
     wine_arch=win64 wine_suffix=-wow64
+  elif [ "$arch" = x86_64 ]; then
+    # Debian's wine command would take the 32-bit loader wherever one is installed.
+    bin=$build/wine64-bin
+    mkdir -p "$bin"
+    ln -sfn /usr/lib/wine/wine64 "$bin/wine"
+    export PATH=$bin:$PATH
+    wine_arch=win64 wine_suffix=""
   else
     wine_arch=win32 wine_suffix=""
   fi
@@ -113,7 +174,7 @@ ensure_wine() {
   mkdir -p "$build"
   printf 'wine_bin=%q\nwine_arch=%s\nwine_prefix=%q\n' "$bin" "$wine_arch" \
     "$build/wineprefix$wine_suffix" >"$build/wine.env"
-  echo "[wine] $wine_kind $version $wine_arch"
+  echo "[wine] $wine_kind $version $wine_arch $arch"
 }
 
 # Wine in the build tree's own prefix, with a private HOME whose ALSA default
@@ -121,7 +182,7 @@ ensure_wine() {
 # runs faster than real time, so tests never rely on pace) and what was played lands
 # in $HOME/played.raw.
 wine_env() {
-  [ -n "${wine_arch:-}" ] || { choose_wine && ensure_wine; } || return 1
+  [ -n "${wine_arch:-}" ] || { choose_target && ensure_wine; } || return 1
   export WINEPREFIX=$build/wineprefix$wine_suffix WINEARCH=$wine_arch WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export CORVANE_HOME=$build/home

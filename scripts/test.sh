@@ -5,7 +5,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 trap stop_all EXIT INT TERM
 
-phase packages;     choose_wine; ensure_packages
+phase packages;     choose_target; ensure_packages
 phase wine;         ensure_wine
 phase dependencies; ensure_deps
 phase build;        ensure_build

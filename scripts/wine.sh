@@ -9,7 +9,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 [ $# -gt 0 ] || { echo "usage: bash scripts/wine.sh PROGRAM.exe [ARGUMENTS...]" >&2; exit 2; }
-choose_wine
+choose_target
 command -v wine >/dev/null || [ "$wine_kind" = wow64 ] ||
   { echo "Wine is not installed yet: run bash scripts/run.sh once" >&2; exit 1; }
 ensure_wine >&2

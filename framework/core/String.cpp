@@ -10,12 +10,17 @@
 // The system C library's formatters, not MinGW's own printf family: msvcrt gives %s in a
 // wide format the meaning the program's formats were written for (a wide string) and
 // knows %I64d. The names are bound to the msvcrt imports explicitly so that no
-// __USE_MINGW_ANSI_STDIO redirection can slip in.
+// __USE_MINGW_ANSI_STDIO redirection can slip in; their symbols carry the target's
+// prefix (an underscore on 32-bit x86, none on x64).
+#define CRT_STRING_(x) #x
+#define CRT_STRING(x) CRT_STRING_(x)
+#define CRT_SYMBOL(name) CRT_STRING(__USER_LABEL_PREFIX__) #name
 extern "C" {
-int __cdecl CrtVsnwprintf(wchar_t*, size_t, const wchar_t*, va_list) __asm__("__vsnwprintf");
-int __cdecl CrtVscwprintf(const wchar_t*, va_list) __asm__("__vscwprintf");
-int __cdecl CrtVsnprintf(char*, size_t, const char*, va_list) __asm__("__vsnprintf");
-int __cdecl CrtVscprintf(const char*, va_list) __asm__("__vscprintf");
+int __cdecl CrtVsnwprintf(wchar_t*, size_t, const wchar_t*,
+                          va_list) __asm__(CRT_SYMBOL(_vsnwprintf));
+int __cdecl CrtVscwprintf(const wchar_t*, va_list) __asm__(CRT_SYMBOL(_vscwprintf));
+int __cdecl CrtVsnprintf(char*, size_t, const char*, va_list) __asm__(CRT_SYMBOL(_vsnprintf));
+int __cdecl CrtVscprintf(const char*, va_list) __asm__(CRT_SYMBOL(_vscprintf));
 }
 
 namespace {

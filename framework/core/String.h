@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <string>
 #include <type_traits>
 
@@ -42,6 +43,12 @@ class CString {
   void SetAt(int nIndex, wchar_t ch);
   wchar_t operator[](int nIndex) const { return GetAt(nIndex); }
   wchar_t operator[](UINT nIndex) const { return GetAt(static_cast<int>(nIndex)); }
+#ifdef _WIN64
+  // A size_t index is no UINT here; one past INT_MAX is out of range, not cut short.
+  wchar_t operator[](size_t nIndex) const {
+    return GetAt(nIndex > INT_MAX ? -1 : static_cast<int>(nIndex));
+  }
+#endif
 
   CString& operator+=(const CString& str);
   CString& operator+=(LPCWSTR psz);

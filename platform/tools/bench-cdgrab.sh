@@ -4,6 +4,7 @@
 set -eu
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$root/scripts/common.sh"
+choose_target
 build=$(cd "${1:-$root/build-cdgrab}" && pwd)
 minutes=${2:-20}
 disc=$build/bench-disc
@@ -14,7 +15,6 @@ if ! cmake --build "$build" --target cdgrab_bench AudioCDGrabber >/dev/null; the
   [ -x "$build/bin/cdgrab_bench.exe" ] || exit 1
   echo "build failed; measuring the binaries already built" >&2
 fi
-choose_wine
 ensure_wine
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix$wine_suffix} WINEARCH=$wine_arch WINEDEBUG=-all
 for per in 8 26; do

@@ -236,6 +236,10 @@ TEST(CStringParts, IndexesOfEitherSign) {
   size_t last = 2;
   EXPECT_EQ(s[last], L'z');
   EXPECT_TRUE(ThrowsFramework<CInvalidArgException>([&] { (void)s[size_t{3}]; }));
+  if (sizeof(size_t) > 4) {
+    const auto past = static_cast<size_t>(0x100000001ull);  // 1 in its low 32 bits
+    EXPECT_TRUE(ThrowsFramework<CInvalidArgException>([&] { (void)s[past]; }));
+  }
 }
 
 }  // namespace
