@@ -1,8 +1,8 @@
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <string>
 
 namespace {
@@ -34,13 +34,13 @@ TEST(Manifest, NamesTheProgramsProcessorAndBringsCommonControls6) {
   }
   EXPECT_EQ(named, 2) << "the program and the common controls it asks for";
 
+  // The common controls 6 are the side-by-side assembly's comctl32.dll.
   HMODULE comctl = LoadLibraryW(L"comctl32.dll");
   ASSERT_NE(comctl, nullptr);
-  const auto getVersion =
-      reinterpret_cast<DLLGETVERSIONPROC>(GetProcAddress(comctl, "DllGetVersion"));
-  ASSERT_NE(getVersion, nullptr);
-  DLLVERSIONINFO info{};
-  info.cbSize = sizeof(info);
-  ASSERT_EQ(getVersion(&info), S_OK);
-  EXPECT_EQ(info.dwMajorVersion, 6u);
+  wchar_t path[MAX_PATH] = {};
+  ASSERT_NE(GetModuleFileNameW(comctl, path, MAX_PATH), 0u);
+  std::wstring lower(path);
+  for (wchar_t& ch : lower) ch = towlower(ch);
+  EXPECT_NE(lower.find(L"\\winsxs\\"), std::wstring::npos) << path;
+  EXPECT_NE(lower.find(L"common-controls_6595b64144ccf1df_6."), std::wstring::npos) << path;
 }
