@@ -160,10 +160,12 @@ ensure_wine() {
     export PATH=$bin:$PATH
     wine_arch=win64 wine_suffix=-wow64
   elif [ "$arch" = x86_64 ]; then
-    # Debian's wine command would take the 32-bit loader wherever one is installed.
+    # Debian's wine command would take the 32-bit loader wherever one is installed;
+    # Wine starts its other processes through WINELOADER.
     bin=$build/wine64-bin
     mkdir -p "$bin"
-    ln -sfn /usr/lib/wine/wine64 "$bin/wine"
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec "$WINELOADER" "$@"\n' >"$bin/wine"
+    chmod +x "$bin/wine"
     export PATH=$bin:$PATH
     wine_arch=win64 wine_suffix=""
   else
