@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program of the build by hand under the Wine this host needs
-# (Debian's, or the WoW64 build where 32-bit Linux programs cannot run), in the
-# prefix scripts/run.sh uses, so its drive letters and album cache are there:
+# (Debian's, or the WoW64 build where 32-bit Linux programs cannot run; Debian's
+# 64-bit one for the 64-bit build in build-x86_64/), in the prefix scripts/run.sh
+# uses, so its drive letters and album cache are there:
 #   bash scripts/wine.sh build/bin/Corvane.exe
 #   bash scripts/wine.sh build/bin/cdmount.exe R: /path/to/disc-folder
 # Run scripts/run.sh (or scripts/test.sh) once first: it installs and builds.
