@@ -164,6 +164,8 @@ ensure_wine() {
     # Wine starts its other processes through WINELOADER.
     bin=$build/wine64-bin
     mkdir -p "$bin"
+    # Never through an older link to the loader: that would overwrite the loader itself.
+    rm -f "$bin/wine"
     printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec "$WINELOADER" "$@"\n' >"$bin/wine"
     chmod +x "$bin/wine"
     export PATH=$bin:$PATH
