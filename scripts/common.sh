@@ -164,10 +164,11 @@ ensure_wine() {
     # Wine starts its other processes through WINELOADER.
     bin=$build/wine64-bin
     mkdir -p "$bin"
-    # Never through an older link to the loader: that would overwrite the loader itself.
-    rm -f "$bin/wine"
-    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec "$WINELOADER" "$@"\n' >"$bin/wine"
-    chmod +x "$bin/wine"
+    # Renamed into place: never written through an older link to the loader itself,
+    # never missing for a program starting meanwhile.
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec "$WINELOADER" "$@"\n' >"$bin/wine.$$"
+    chmod +x "$bin/wine.$$"
+    mv -f "$bin/wine.$$" "$bin/wine"
     export PATH=$bin:$PATH
     wine_arch=win64 wine_suffix=""
   else
