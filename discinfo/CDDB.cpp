@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <new>
+#include <string>
 
 #include "discinfo/DiscInfoLog.h"
 #include "discinfo/WSocket.h"
@@ -15,6 +16,28 @@ constexpr DWORD kErrorReplyIncomplete = 516;  // a wait ran out, or no match
 constexpr DWORD kErrorRecordUnusable = 517;
 constexpr DWORD kErrorConnectionClosed = 524;  // with the ITF facility
 constexpr DWORD kErrorOutOfMemory = 14;
+
+// Codes 210-219 announce a list or record that runs to its "." line.
+bool IsListCode(int code) { return code >= 210 && code <= 219; }
+
+// Whether the end line (CR LF "." CR LF) starts somewhere from `from` on. Servers
+// that end lines with a lone LF are read the same: each CR LF of it may be an LF.
+bool EndsListAt(const std::string& text, int from, const std::string& endLine) {
+  for (size_t at = from > 0 ? static_cast<size_t>(from) : 0; at < text.size(); ++at) {
+    size_t i = at;
+    size_t k = 0;
+    for (; k < endLine.size(); ++k) {
+      if (endLine[k] == '\r' && k + 1 < endLine.size() && endLine[k + 1] == '\n' &&
+          i < text.size() && text[i] == '\n') {
+        continue;  // a lone LF stands for the CR LF
+      }
+      if (i >= text.size() || text[i] != endLine[k]) break;
+      ++i;
+    }
+    if (k == endLine.size()) return true;
+  }
+  return false;
+}
 
 // Standard Base64 (RFC 4648), "=" padded, no line breaks.
 CStringA Base64Encode(const CStringA& data) {
@@ -162,7 +185,12 @@ CString CCDDB::ToWideByProto(LPCSTR text) {
 // kReplyDeadlineTimeouts of them: a server that trickles a byte now and then
 // would otherwise hold the disc worker (and the busy state) for as long as it
 // likes. Running past the deadline ends the reply as a wait that ran out does.
-BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, int mode) {
+//
+// The network may cut a reply anywhere, so it is judged only once whole: nothing
+// before the status line's LF counts (a code read from "2" or a match line cut
+// to "200 rock 1" would be another disc's); then a one-line reply is done, and a
+// list or record runs to its "." line.
+BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, int /*mode*/) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline =
       Clock::now() +
@@ -175,7 +203,10 @@ BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, i
     ~BufferOwner() { delete[] p; }
   } owner{buffer};
 
-  const int terminatorLength = terminator != nullptr ? lstrlenA(terminator) : 0;
+  const std::string endLine = terminator != nullptr ? terminator : "";
+  // Found once, then kept: offsets into the reply (-1 while not there yet).
+  int bodyAt = -1;
+  int statusEnd = -1;  // the status line's LF
   try {
     for (;;) {
       const long long left =
@@ -192,23 +223,34 @@ BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, i
       }
       const int received = socket.Receive(buffer, chunk - 1, 0);
       if (received == 0) {
+        // The close completes a one-line reply whose line end never came.
+        const bool oneLine = bodyAt >= 0 && bodyAt < reply.GetLength() &&
+                             !IsListCode(ReplyCode(reply.GetString() + bodyAt));
+        if (oneLine) break;
         RaiseCddbError(kErrorConnectionClosed, kCddbFacilityItf, CString(reply));
       }
       buffer[received] = '\0';
+      const int before = reply.GetLength();
       reply += buffer;  // up to the first zero byte
 
-      if (mode == 1 || mode == 2) {
-        LPCSTR body = SkipHttpHeader(reply);
-        if (body != nullptr && *body != '\0') {
-          const int code = ReplyCode(body);
-          if (code < 210 || code > 219) break;  // one-line reply: no terminator comes
+      if (bodyAt < 0) {
+        // The header's end, as SkipHttpHeader finds it; earlier passes looked before.
+        const int end = reply.Find("\r\n\r\n", before > 3 ? before - 3 : 0);
+        if (end >= 0) bodyAt = end + 4;
+      }
+      if (bodyAt >= 0 && statusEnd < 0) {
+        const int lf = reply.Find('\n', before > bodyAt ? before : bodyAt);
+        if (lf >= 0) {
+          statusEnd = lf;
+          if (!IsListCode(ReplyCode(reply.GetString() + bodyAt))) break;
         }
       }
-      if (terminatorLength > 0) {
-        // Start far enough back to find a terminator split over two passes.
-        int from = reply.GetLength() - received - terminatorLength + 1;
-        if (from < 0) from = 0;
-        if (reply.Find(terminator, from) >= 0) break;
+      if (statusEnd >= 0 && !endLine.empty()) {
+        // The "." line's own line end may be the status line's; go back far
+        // enough to find one split over two passes.
+        int from = before - static_cast<int>(endLine.size()) + 1;
+        if (from < statusEnd - 1) from = statusEnd - 1;
+        if (EndsListAt(reply.str(), from, endLine)) break;
       }
       if (reply.GetLength() >= kMaxReplyBytes) {
         m_lastReply = CString(reply);

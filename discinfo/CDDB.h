@@ -89,9 +89,11 @@ class CCDDB {
   static bool IsPlainCategory(LPCSTR category);
 
   virtual CString BuildHelloArgs();
-  // Modes 1 and 2 stop after a one-line reply (code outside 210..219); mode 0 waits
-  // for the terminator or the peer's close. FALSE when a wait ran out or the whole
-  // reply took longer than kReplyDeadlineTimeouts waits.
+  // Receives until the reply is whole, however the network cuts it: a one-line reply
+  // (code outside 210..219) at its status line's LF or the peer's close, a list or
+  // record at its terminator line (LF-only line ends count as CR LF). Every mode
+  // receives alike. FALSE when a wait ran out or the whole reply took longer than
+  // kReplyDeadlineTimeouts waits; a close before the reply is whole raises 524.
   virtual BOOL ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, int mode);
   virtual void SanitizeHelloField(CString& field);
   // Just after the first blank line, or null.

@@ -385,7 +385,7 @@ TEST_F(AlbumLookupTest, FailedLookupsKeepTheRecordAndWriteNoFile) {
         RecordPage("rock", "06019002", "First Artist", "First Album"),
         CddbTestServer::Page("401 misc 06019003 No such CD entry in database.\r\n")},
        false,
-       0x8004020C},
+       517},
       {"unreachable server", {}, true, 0x80070000 | WSAECONNREFUSED},
   };
   SetMultipleMatchHandler(PickMatch);

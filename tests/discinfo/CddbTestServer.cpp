@@ -1,5 +1,6 @@
 #include "CddbTestServer.h"
 
+#include <algorithm>
 #include <chrono>
 
 CddbTestServer::CddbTestServer() {
@@ -33,17 +34,51 @@ std::vector<std::string> CddbTestServer::Requests() {
   return m_requests;
 }
 
+namespace {
+const char kHeader[] = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+}
+
 CddbTestServer::Reply CddbTestServer::Page(const std::string& body) {
   Reply reply;
-  reply.chunks.push_back("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + body);
+  reply.chunks.push_back(kHeader + body);
   return reply;
+}
+
+CddbTestServer::Reply CddbTestServer::PageCutAt(const std::string& body,
+                                                const std::vector<size_t>& cuts, int delayMs) {
+  const std::string page = kHeader + body;
+  const size_t header = page.size() - body.size();
+  Reply reply;
+  reply.delayMs = delayMs;
+  size_t from = 0;
+  for (size_t cut : cuts) {
+    reply.chunks.push_back(page.substr(from, header + cut - from));
+    from = header + cut;
+  }
+  reply.chunks.push_back(page.substr(from));
+  return reply;
+}
+
+CddbTestServer::Reply CddbTestServer::PageByteByByte(const std::string& body, int delayMs) {
+  Reply reply;
+  reply.delayMs = delayMs;
+  for (char ch : kHeader + body) reply.chunks.push_back(std::string(1, ch));
+  return reply;
+}
+
+std::string CddbTestServer::LfOnly(std::string text) {
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+  return text;
 }
 
 bool CddbTestServer::SleepUnlessStopped(int ms) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (std::chrono::steady_clock::now() < until) {
     if (m_stop.load(std::memory_order_relaxed)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Short steps: the segment tests pause a few milliseconds, hundreds of times.
+    const auto step = std::min<std::chrono::steady_clock::duration>(
+        std::chrono::milliseconds(10), until - std::chrono::steady_clock::now());
+    if (step.count() > 0) std::this_thread::sleep_for(step);
   }
   return true;
 }
@@ -61,6 +96,9 @@ void CddbTestServer::Run() {
 }
 
 void CddbTestServer::Serve(SOCKET client) {
+  const BOOL noDelay = TRUE;
+  setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+             sizeof(noDelay));
   std::string request;
   char buffer[512];
   while (request.find("\r\n\r\n") == std::string::npos) {
@@ -89,6 +127,22 @@ void CddbTestServer::Serve(SOCKET client) {
     case End::kStall:
       SleepUnlessStopped(reply.stallMs);
       break;
+    case End::kHold: {
+      // Whatever the client still sends is dropped; its close (0) or an error ends it.
+      const auto until =
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(reply.stallMs);
+      while (!m_stop.load(std::memory_order_relaxed) && std::chrono::steady_clock::now() < until) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(client, &readable);
+        timeval step = {0, 10000};
+        if (select(0, &readable, nullptr, nullptr, &step) > 0 &&
+            recv(client, buffer, sizeof(buffer), 0) <= 0) {
+          break;
+        }
+      }
+      break;
+    }
     case End::kEndless: {
       const std::string filler(1000, 'x');
       const std::string line = filler + "\r\n";

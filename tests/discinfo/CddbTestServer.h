@@ -1,6 +1,7 @@
 // A CDDB-over-HTTP server for tests on 127.0.0.1, a free port: one scripted reply
 // per connection, each on its own thread. It records every request it receives, byte for
-// byte, and misbehaves on request (small packets, early close, stall, no end).
+// byte, and misbehaves on request (small packets, early close, stall, no end). Each
+// chunk leaves at once as a segment of its own (no Nagle wait).
 #pragma once
 
 #include <winsock2.h>
@@ -18,6 +19,7 @@ class CddbTestServer {
     kClose,    // close the connection after the last chunk
     kStall,    // keep it open, silent, for stallMs (then close)
     kEndless,  // keep sending filler lines until the client goes away
+    kHold,     // keep it open until the client closes it, at most stallMs
   };
   struct Reply {
     std::vector<std::string> chunks;  // each one send call
@@ -38,6 +40,12 @@ class CddbTestServer {
 
   // An HTTP 200 page around a CDDB body, as one send.
   static Reply Page(const std::string& body);
+  // The same page in segments: cut before each of the body offsets (ascending),
+  // or one byte a segment; delayMs between them.
+  static Reply PageCutAt(const std::string& body, const std::vector<size_t>& cuts, int delayMs);
+  static Reply PageByteByByte(const std::string& body, int delayMs);
+  // The text with every CR LF made a lone LF.
+  static std::string LfOnly(std::string text);
 
  private:
   void Run();
