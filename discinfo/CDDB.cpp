@@ -17,6 +17,14 @@ constexpr DWORD kErrorRecordUnusable = 517;
 constexpr DWORD kErrorConnectionClosed = 524;  // with the ITF facility
 constexpr DWORD kErrorOutOfMemory = 14;
 
+// Why a lookup failed, for its warning line.
+const wchar_t kReasonNoReplyInTime[] = L"no whole reply came from the server in time";
+const wchar_t kReasonClosedEarly[] =
+    L"the server closed the connection before the reply was complete";
+const wchar_t kReasonTooLong[] = L"the reply grew past 1 MiB without ending";
+const wchar_t kReasonNoMatch[] = L"the server's reply held no usable match";
+const wchar_t kReasonRecordUnusable[] = L"the record the server sent is unusable";
+
 // Codes 210-219 announce a list or record that runs to its "." line.
 bool IsListCode(int code) { return code >= 210 && code <= 219; }
 
@@ -227,7 +235,8 @@ BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, i
         const bool oneLine = bodyAt >= 0 && bodyAt < reply.GetLength() &&
                              !IsListCode(ReplyCode(reply.GetString() + bodyAt));
         if (oneLine) break;
-        RaiseCddbError(kErrorConnectionClosed, kCddbFacilityItf, CString(reply));
+        RaiseCddbError(kErrorConnectionClosed, kCddbFacilityItf, CString(reply),
+                       kReasonClosedEarly);
       }
       buffer[received] = '\0';
       const int before = reply.GetLength();
@@ -254,7 +263,7 @@ BOOL CCDDB::ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, i
       }
       if (reply.GetLength() >= kMaxReplyBytes) {
         m_lastReply = CString(reply);
-        RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply);
+        RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply, kReasonTooLong);
       }
       if (Clock::now() >= deadline) {
         m_lastReply = CString(reply);
@@ -307,10 +316,10 @@ void CCDDB::QueryDisc(const CCDDBServerEntry& server, DWORD discId,
     reply.GetBuffer(4096);
     reply.ReleaseBuffer(0);
     if (!ReceiveReply(socket, "\r\n.\r\n", reply, 1)) {
-      RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply);
+      RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply, kReasonNoReplyInTime);
     }
     if (!ParseQueryBody(SkipHttpHeader(reply), discIdText, matches)) {
-      RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply);
+      RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply, kReasonNoMatch);
     }
   } catch (CWSocketException* e) {
     const int code = e->m_socketError;
@@ -345,10 +354,10 @@ void CCDDB::Read(const CCDDBServerEntry& server, DWORD discId, const CString& ca
     reply.GetBuffer(4096);
     reply.ReleaseBuffer(0);
     if (!ReceiveReply(socket, "\r\n.\r\n", reply, 0)) {
-      RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply);
+      RaiseCddbErrorPlain(kErrorReplyIncomplete, m_lastReply, kReasonNoReplyInTime);
     }
     if (!ParseReadReply(SkipHttpHeader(reply), record)) {
-      RaiseCddbErrorPlain(kErrorRecordUnusable, m_lastReply);
+      RaiseCddbErrorPlain(kErrorRecordUnusable, m_lastReply, kReasonRecordUnusable);
     }
     if (record.m_discId != discId) {
       CString line;

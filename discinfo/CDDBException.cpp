@@ -8,9 +8,14 @@ namespace {
 
 constexpr int kLogWarning = 1;
 
-[[noreturn]] void LogAndThrow(CCDDBException* pException) {
+[[noreturn]] void LogAndThrow(CCDDBException* pException, LPCWSTR reason) {
   CString line;
-  line.Format(L"Warning: throwing CCDDBException for error %s", pException->GetMessageText());
+  if (reason != nullptr) {
+    line.Format(L"Warning: throwing CCDDBException for error %u: %s", pException->m_error & 0xFFFF,
+                reason);
+  } else {
+    line.Format(L"Warning: throwing CCDDBException for error %s", pException->GetMessageText());
+  }
   // The system texts end in a line break; the log line stops at the first one.
   const int end = line.FindOneOf(L"\r\n");
   if (end >= 0) line = line.Left(end);
@@ -54,12 +59,12 @@ CString CCDDBException::GetMessageText() {
   return CString(buffer);
 }
 
-void RaiseCddbError(DWORD dwCode, int nFacility, const CString& strMessage) {
+void RaiseCddbError(DWORD dwCode, int nFacility, const CString& strMessage, LPCWSTR reason) {
   if (dwCode == 0) dwCode = GetLastError();
   const DWORD dwError = dwCode | ((static_cast<DWORD>(nFacility) | 0x8000) << 16);
-  LogAndThrow(new CCDDBException(dwError, strMessage));
+  LogAndThrow(new CCDDBException(dwError, strMessage), reason);
 }
 
-void RaiseCddbErrorPlain(DWORD dwCode, const CString& strMessage) {
-  LogAndThrow(new CCDDBException(dwCode, strMessage));
+void RaiseCddbErrorPlain(DWORD dwCode, const CString& strMessage, LPCWSTR reason) {
+  LogAndThrow(new CCDDBException(dwCode, strMessage), reason);
 }

@@ -25,7 +25,12 @@ constexpr int kCddbFacilityItf = 4;    // 524: the server closed the connection 
 constexpr int kCddbFacilityWin32 = 7;  // Winsock codes and 14 (out of memory)
 
 // Both log "Warning: throwing CCDDBException for error %s" (cut at its first line
-// break), empty the lookup's match list, then throw. RaiseCddbError makes an HRESULT
-// of the code and facility (code 0: GetLastError()); the plain form keeps the code.
-[[noreturn]] void RaiseCddbError(DWORD dwCode, int nFacility, const CString& strMessage);
-[[noreturn]] void RaiseCddbErrorPlain(DWORD dwCode, const CString& strMessage);
+// break), empty the lookup's match list, then throw. The text is the exception's
+// own; with a reason (the client's own failures, which have no system text) it is
+// the low 16 bits of the code, ": " and the reason instead. RaiseCddbError makes an
+// HRESULT of the code and facility (code 0: GetLastError()); the plain form keeps
+// the code.
+[[noreturn]] void RaiseCddbError(DWORD dwCode, int nFacility, const CString& strMessage,
+                                 LPCWSTR reason = nullptr);
+[[noreturn]] void RaiseCddbErrorPlain(DWORD dwCode, const CString& strMessage,
+                                      LPCWSTR reason = nullptr);

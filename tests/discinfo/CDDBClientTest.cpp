@@ -29,6 +29,16 @@ void CaptureLog(LPCTSTR text, int level) { g_log.push_back({text, level}); }
 void CountClear() { ++g_clears; }
 
 const char kWarningPrefix[] = "Warning: throwing CCDDBException for error ";
+// The client's own failures say why.
+const wchar_t kNoReplyInTime[] =
+    L"Warning: throwing CCDDBException for error 516: no whole reply came from the server in time";
+const wchar_t kClosedEarly[] =
+    L"Warning: throwing CCDDBException for error 524: the server closed the connection before the "
+    L"reply was complete";
+const wchar_t kNoMatch[] =
+    L"Warning: throwing CCDDBException for error 516: the server's reply held no usable match";
+const wchar_t kRecordUnusable[] =
+    L"Warning: throwing CCDDBException for error 517: the record the server sent is unusable";
 
 // Disc 06019002: tracks at 150 and 15150 frames, lead-out at 402 seconds.
 CCDDBTrackPositionArray ExamplePositions() {
@@ -406,7 +416,7 @@ TEST_F(CddbClientTest, ReplyFailures) {
       e->Delete();
     }
     ASSERT_EQ(1u, Warnings().size()) << c.name;
-    EXPECT_EQ(CString(kWarningPrefix), Warnings()[0]) << c.name;
+    EXPECT_EQ(CString(kClosedEarly), Warnings()[0]) << c.name;
     EXPECT_EQ(1, g_clears) << c.name;
   }
 
@@ -434,8 +444,7 @@ TEST_F(CddbClientTest, ReplyFailures) {
   EXPECT_EQ(516u, Query(matches, &message));
   EXPECT_EQ(CString(partialStall.chunks[0].c_str()), message);
   ASSERT_EQ(1u, Warnings().size());
-  EXPECT_EQ(0, Warnings()[0].Find(CString(kWarningPrefix)));
-  EXPECT_EQ(-1, Warnings()[0].FindOneOf(L"\r\n"));
+  EXPECT_EQ(CString(kNoReplyInTime), Warnings()[0]);
 }
 
 TEST_F(CddbClientTest, EndlessReplyStopsAtTheCapAs516) {
@@ -451,6 +460,10 @@ TEST_F(CddbClientTest, EndlessReplyStopsAtTheCapAs516) {
   EXPECT_EQ(0, message.Find(L"HTTP/1.0 200 OK"));
   EXPECT_EQ(message, client.m_lastReply);
   EXPECT_EQ(0, matches.GetSize());
+  ASSERT_EQ(1u, Warnings().size());
+  EXPECT_EQ(CString(L"Warning: throwing CCDDBException for error 516: the reply grew past 1 MiB "
+                    L"without ending"),
+            Warnings()[0]);
 }
 
 TEST_F(CddbClientTest, QueryWithoutMatchesRaises516) {
@@ -467,7 +480,7 @@ TEST_F(CddbClientTest, QueryWithoutMatchesRaises516) {
     EXPECT_EQ(516u, Query(matches, &message)) << body;
     EXPECT_EQ(CString(Http(body).c_str()), message) << body;
     ASSERT_FALSE(Warnings().empty()) << body;
-    EXPECT_EQ(0, Warnings().back().Find(CString(kWarningPrefix))) << body;
+    EXPECT_EQ(CString(kNoMatch), Warnings().back()) << body;
   }
   // An HTTP error page: its body has no CDDB code, a one-line reply that the close
   // ends.
@@ -486,7 +499,7 @@ TEST_F(CddbClientTest, QueryWithoutMatchesRaises516) {
   CCDDBQueryResultArray matches;
   EXPECT_EQ(516u, Query(matches));
   ASSERT_EQ(1u, Warnings().size());
-  EXPECT_EQ(0, Warnings()[0].Find(CString(kWarningPrefix)));
+  EXPECT_EQ(CString(kNoReplyInTime), Warnings()[0]);
 }
 
 TEST_F(CddbClientTest, ConnectionRefusedIsAWinsockCodeWithFacility7) {
@@ -642,7 +655,7 @@ TEST_F(CddbClientTest, ReadFailures) {
     EXPECT_EQ(c.code, Read(L"rock", record, &message)) << c.name << " (0: no exception)";
     EXPECT_EQ(CString(Http(c.body).c_str()), message) << c.name;
     ASSERT_FALSE(Warnings().empty()) << c.name;
-    EXPECT_EQ(0, Warnings().back().Find(CString(kWarningPrefix))) << c.name;
+    EXPECT_EQ(CString(kRecordUnusable), Warnings().back()) << c.name;
     EXPECT_GE(g_clears, 1) << c.name;
   }
 }
@@ -685,6 +698,23 @@ TEST_F(CddbClientTest, RaisedCodesAndTheirWarningLines) {
       e->Delete();
     }
   }
+
+  // With a reason: the code as a number and the reason, whatever the system text.
+  g_log.clear();
+  try {
+    RaiseCddbError(524, 4, L"first\r\nsecond", L"why it failed");
+  } catch (CCDDBException* e) {
+    EXPECT_EQ(0x8004020Cu, e->m_error);
+    e->Delete();
+  }
+  try {
+    RaiseCddbErrorPlain(WSAECONNREFUSED, L"", L"why\r\nnot");
+  } catch (CCDDBException* e) {
+    e->Delete();
+  }
+  ASSERT_EQ(2u, Warnings().size());
+  EXPECT_EQ(CString(kWarningPrefix) + L"524: why it failed", Warnings()[0]);
+  EXPECT_EQ(CString(kWarningPrefix) + L"10061: why", Warnings()[1]);
 }
 
 TEST(CddbText, ErrorMessageIsTheSystemTextOrNone) {
