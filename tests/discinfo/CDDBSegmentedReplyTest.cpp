@@ -216,9 +216,10 @@ TEST_F(CddbSegmentedReplyTest, AnyCutAndLfOnlyLinesGiveWhatTheWholeReplyGives) {
       };
       const std::string cutBody = ends(kind.cutRead ? kind.reads[0] : kind.query);
       const size_t cutUntil = LinesEnd(cutBody, kind.cutLines);
-      // Cut once at each offset (0: the header alone first), then byte by byte.
+      // Cut once at each offset (0: the header alone first), then byte by byte;
+      // LF-only lines byte by byte only, which keeps the test quick.
       std::vector<CddbTestServer::Reply> variants;
-      for (size_t cut = 0; cut <= cutUntil; ++cut) {
+      for (size_t cut = 0; !lfOnly && cut <= cutUntil; ++cut) {
         variants.push_back(CddbTestServer::PageCutAt(cutBody, {cut}, 2));
       }
       variants.push_back(CddbTestServer::PageByteByByte(cutBody, 1));
