@@ -83,7 +83,8 @@ class COutputOptions : public COptionsPage {
   void OnBrowse();
   void OnStyleChange();
   void OnDelimiterChange();
-  void OnReset();
+  // The Reset button. Not OnReset: that is the page's virtual the sheet calls on Cancel.
+  void OnResetButton();
   void OnDestroy();
   // Tells the user that a refresh kept Reset from writing anything.
   LRESULT OnResetRefused(WPARAM, LPARAM);

@@ -89,7 +89,7 @@ ON_BN_CLICKED(IDC_OUTPUT_PLAYLIST, OnControlChanged)
 ON_EN_CHANGE(IDC_OUTPUT_FOLDER, OnControlChanged)
 ON_CBN_SELCHANGE(IDC_OUTPUT_STYLE, OnStyleChange)
 ON_EN_CHANGE(IDC_OUTPUT_DELIMITER, OnDelimiterChange)
-ON_BN_CLICKED(IDC_OUTPUT_RESET, OnReset)
+ON_BN_CLICKED(IDC_OUTPUT_RESET, OnResetButton)
 ON_WM_DESTROY()
 ON_MESSAGE(kResetRefusedMessage, OnResetRefused)
 END_MESSAGE_MAP()
@@ -198,7 +198,7 @@ BOOL COutputOptions::OnApply() {
   return TRUE;
 }
 
-void COutputOptions::OnReset() {
+void COutputOptions::OnResetButton() {
   if (!MayApply()) {
     AfxMessageBox(kResetRefused, MB_OK | MB_ICONEXCLAMATION);
     return;

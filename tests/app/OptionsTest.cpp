@@ -757,6 +757,53 @@ TEST_F(OptionsTest, ResetDuringADiscRefreshTellsTheUserAndWritesNothing) {
   }
 }
 
+// Ends the modal sheet once its Output page shows: by its Cancel button, or by Esc posted
+// to the page tree so that the sheet's modal loop handles it as a typed key.
+bool g_endWithEsc = false;
+
+void CALLBACK EndSheetOnTheOutputPage(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND sheet = ::GetActiveWindow();
+  if (!sheet || Text(sheet) != L"Options") return;
+  HWND page = reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  if (Text(page) != L"Output") {
+    ::SendMessageW(sheet, PSM_SETCURSEL, 1, 0);
+    return;
+  }
+  ::KillTimer(nullptr, id);
+  if (g_endWithEsc) {
+    HWND tree = ::GetDlgItem(sheet, TreePropSheet::kPageTreeId);
+    ::PostMessageW(tree, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    ::PostMessageW(tree, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+  } else {
+    ::SendMessageW(::GetDlgItem(sheet, IDCANCEL), BM_CLICK, 0, 0);
+  }
+}
+
+// Cancel tells each page that was shown to drop its changes; the Output page's Reset
+// button is not that: no question, and every setting stays, even were Yes the answer.
+TEST_F(OptionsTest, CancelAndEscAfterTheOutputPageAskNothingAndChangeNothing) {
+  for (const bool esc : {false, true}) {
+    SCOPED_TRACE(esc ? "Esc" : "Cancel");
+    SetNonDefaults();
+    LastPage = 0;
+    g_app.m_boxes.clear();
+    g_app.m_answer = IDYES;
+    g_endWithEsc = esc;
+    ::SetTimer(nullptr, 0, 100, &EndSheetOnTheOutputPage);
+    EXPECT_EQ(ShowOptionsSheet(&parent), IDCANCEL);
+    Pump();
+    ::Sleep(200);  // a reset thread, were one started, has written by now
+    Pump();
+    EXPECT_TRUE(g_app.m_boxes.empty()) << CStringA(g_app.m_boxes[0]).GetString();
+    EXPECT_EQ(LastPage, 1);  // the Output page was shown
+    EXPECT_EQ(OutputFormat, 3);
+    EXPECT_EQ(DesDir, L"C:\\Elsewhere\\");
+    EXPECT_EQ(Separator, L"=");
+    EXPECT_EQ(M3U, 0);
+    EXPECT_EQ(QualityCompression, 9);
+  }
+}
+
 // The WM_INITDIALOG messages the Encoder page's window gets.
 WNDPROC g_encoderProc = nullptr;
 int g_encoderReloads = 0;
