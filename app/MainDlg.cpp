@@ -164,6 +164,7 @@ BEGIN_MESSAGE_MAP(CVeltraskDlg, CResizeDlg)
   ON_COMMAND(ID_FORMAT, OnFormatDropDown)
   ON_COMMAND(ID_MORE_FORMATS, OnMoreFormats)
   ON_COMMAND(ID_FORMAT_OGG, OnFormatOgg)
+  ON_UPDATE_COMMAND_UI(ID_FORMAT_OGG, OnUpdateFormatOgg)
   ON_MESSAGE(WM_FIRST_REFRESH, OnFirstRefresh)
   ON_MESSAGE(WM_TASKBAR_STATE, OnTaskbarState)
 END_MESSAGE_MAP()
@@ -309,11 +310,6 @@ void CVeltraskDlg::InitFailed(BOOL firstRefresh) {
   AfxMessageBox(L"Fail to Initialize! ", MB_OK | MB_ICONERROR);
   AddLog(L"Fail to initialize!!", LOG_ERROR);
   if (firstRefresh) PostMessage(WM_FIRST_REFRESH);
-}
-
-LRESULT CVeltraskDlg::OnFirstRefresh(WPARAM, LPARAM) {
-  SetCurrentDrive(g_bLookupAlbumInfo.load());
-  return 0;
 }
 
 BOOL CVeltraskDlg::CreateBars() {
@@ -593,11 +589,9 @@ BOOL CVeltraskDlg::SelectStartDrive() {
   if (m_comboDrive.GetCount() > 0) {
     const int index = (DriveCount == found && DriveNum >= 0 && DriveNum < found) ? DriveNum : 0;
     m_comboDrive.SetCurSel(index);
-    if (CMenu* drives = DriveMenu()) {
-      drives->DeleteMenu(0, MF_BYPOSITION);
-      drives->CheckMenuRadioItem(ID_DRIVE_FIRST, ID_DRIVE_FIRST + found - 1, ID_DRIVE_FIRST + index,
-                                 MF_BYCOMMAND);
-    }
+    if (CMenu* drives = DriveMenu()) drives->DeleteMenu(0, MF_BYPOSITION);
+    // The drive is current (and logged) now; its refresh waits for the end of start-up.
+    MakeSelectedDriveCurrent();
     started = TRUE;
   } else {
     AfxMessageBox(L"No CD Drive Found !");

@@ -133,7 +133,10 @@ void CVeltraskDlg::OnTrackListClick(NMHDR*, LRESULT* pResult) {
   hit.pt = screen;
   m_listTracks.ScreenToClient(&hit.pt);
   const int row = m_listTracks.HitTest(&hit);
-  if (row < 0 || !(hit.flags & LVHT_ONITEMSTATEICON) || !IsDataRow(m_listTracks, row)) return;
+  // The check box alone: with full-row selection a hit elsewhere on the row reports every
+  // part of the item (LVHT_ONITEM), the state icon's bit with them.
+  if (row < 0 || (hit.flags & LVHT_ONITEM) != LVHT_ONITEMSTATEICON || !IsDataRow(m_listTracks, row))
+    return;
   // The box itself stays clear: the item-changing veto refuses every check of a data row,
   // whether the list toggles it before or after this notification.
   AfxMessageBox(L"Warning: Only Audio Track can be Checked!", MB_OK | MB_ICONWARNING);
@@ -206,15 +209,19 @@ LRESULT CVeltraskDlg::OnKickIdle(WPARAM, LPARAM) {
   return 0;
 }
 
-void CVeltraskDlg::OnUpdateFormatWav(CCmdUI* pCmdUI) {
+namespace {
+
+// A format item of the drop-down: always there, checked when it is the current format.
+void ShowFormatItem(CCmdUI* pCmdUI, short format) {
   pCmdUI->Enable(TRUE);
-  pCmdUI->SetCheck(OutputFormat == 1);
+  pCmdUI->SetCheck(OutputFormat == format);
 }
 
-void CVeltraskDlg::OnUpdateFormatMp3(CCmdUI* pCmdUI) {
-  pCmdUI->Enable(TRUE);
-  pCmdUI->SetCheck(OutputFormat == 2);
-}
+}  // namespace
+
+void CVeltraskDlg::OnUpdateFormatWav(CCmdUI* pCmdUI) { ShowFormatItem(pCmdUI, 1); }
+void CVeltraskDlg::OnUpdateFormatMp3(CCmdUI* pCmdUI) { ShowFormatItem(pCmdUI, 2); }
+void CVeltraskDlg::OnUpdateFormatOgg(CCmdUI* pCmdUI) { ShowFormatItem(pCmdUI, 3); }
 
 void CVeltraskDlg::OnUpdatePositionSlider(CCmdUI* pCmdUI) { pCmdUI->Enable(m_bPlaying); }
 

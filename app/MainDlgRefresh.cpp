@@ -213,7 +213,7 @@ BOOL CVeltraskDlg::RefreshFailed() {
   return StartDiscWorker(0);
 }
 
-void CVeltraskDlg::SetCurrentDrive(BOOL lookup) {
+void CVeltraskDlg::MakeSelectedDriveCurrent() {
   DriveNum = static_cast<short>(m_comboDrive.GetCurSel());
   CString text;
   if (GetDriveDisplayText(DriveNum, text)) AddLog(L"Set drive " + text + L" as current.", LOG_INFO);
@@ -221,8 +221,18 @@ void CVeltraskDlg::SetCurrentDrive(BOOL lookup) {
     drives->CheckMenuRadioItem(ID_DRIVE_FIRST, ID_DRIVE_FIRST + g_driveList.found - 1,
                                ID_DRIVE_FIRST + DriveNum, MF_BYCOMMAND);
   }
+}
+
+void CVeltraskDlg::SetCurrentDrive(BOOL lookup) {
+  MakeSelectedDriveCurrent();
   g_bLookupAlbumInfo = lookup;
   RequestRefresh();
+}
+
+// Start-up made its drive current already.
+LRESULT CVeltraskDlg::OnFirstRefresh(WPARAM, LPARAM) {
+  RequestRefresh();
+  return 0;
 }
 
 void CVeltraskDlg::OnDriveSelChange() {

@@ -110,6 +110,9 @@ class CVeltraskDlg : public CResizeDlg, public CPlayback {
   void RefreshDisc();
   // Opens the current drive and reads its table of contents; sets m_bAudioCD.
   void ReadDisc();
+  // The drive selected in the combo becomes DriveNum, logged and checked in the menu.
+  void MakeSelectedDriveCurrent();
+  // MakeSelectedDriveCurrent, then a refresh of that drive.
   void SetCurrentDrive(BOOL lookup);
   // The refresh of a media notification that came during the rip job that just ended.
   void RefreshAfterRipJob();
@@ -234,6 +237,7 @@ class CVeltraskDlg : public CResizeDlg, public CPlayback {
   void OnFormatWav();
   void OnUpdateFormatWav(CCmdUI* pCmdUI);
   void OnUpdateFormatMp3(CCmdUI* pCmdUI);
+  void OnUpdateFormatOgg(CCmdUI* pCmdUI);
   BOOL OnQueryEndSession();
   void OnDriveMenu(UINT nID);
   LRESULT OnKickIdle(WPARAM wParam, LPARAM lParam);

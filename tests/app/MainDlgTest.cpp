@@ -178,15 +178,27 @@ TEST_F(MainDlgTest, StartUpListsTheDriveAndRefreshesItAfterwards) {
     EXPECT_EQ(g_logItems[logStart]->m_nNumber, 0);
   }
   EXPECT_EQ(lines[1], LogLine(LOG_INFO, L"Initializing main dialog..."));
-  // The first refresh starts after start-up has finished.
-  const auto at = [&lines](const wchar_t* text) {
-    return std::find(lines.begin(), lines.end(), LogLine(LOG_INFO, text)) - lines.begin();
+  // The drive is made current before the format is shown; the first refresh starts after
+  // start-up has finished.
+  const auto at = [&lines](const wchar_t* start) {
+    return std::find_if(lines.begin(), lines.end(),
+                        [start](const LogLine& line) {
+                          return line.first == LOG_INFO && line.second.rfind(start, 0) == 0;
+                        }) -
+           lines.begin();
   };
-  EXPECT_LT(at(L"Find drive \"R:  CORVANE TEST DRIVE 1.0  \""), at(L"Initialization finished."));
-  EXPECT_LT(at(L"Initialization finished."),
-            at(L"Set drive R:  CORVANE TEST DRIVE 1.0   as current."));
-  EXPECT_LT(at(L"Set drive R:  CORVANE TEST DRIVE 1.0   as current."), at(L"Refreshing CD..."));
+  const wchar_t* const order[] = {
+      L"Find drive \"R:  CORVANE TEST DRIVE 1.0  \"",
+      L"Set drive R:  CORVANE TEST DRIVE 1.0   as current.",
+      L"Set audio format: ",
+      L"Initialization finished.",
+      L"Refreshing CD...",
+  };
+  for (size_t i = 0; i + 1 < std::size(order); ++i)
+    EXPECT_LT(at(order[i]), at(order[i + 1])) << CStringA(order[i]).GetString();
   EXPECT_LT(at(L"Refreshing CD..."), static_cast<ptrdiff_t>(lines.size()));
+  EXPECT_EQ(CountLines(lines, {LOG_INFO, L"Set drive R:  CORVANE TEST DRIVE 1.0   as current."}),
+            1);
 }
 
 TEST_F(MainDlgTest, FirstRefreshWaitsForTheEndOfStartUp) {
@@ -402,40 +414,75 @@ TEST_F(MainDlgTest, CheckCommandsLeaveDataTracksClear) {
   g_bNoDisc = FALSE;
 }
 
+// Only a click on a data row's check box warns; a click on the row's number, title or type
+// (where a full-row selection's hit names every part of the item) goes without a word.
 TEST_F(MainDlgTest, ClickOnADataTrackBoxWarnsAndLeavesItClear) {
   SetEnhancedDisc();
   Refresh();
   dlg.SetForegroundWindow();
-  // Find the state icon of row 10 by hit-testing along the row.
+  constexpr int kDataRow = 10;
+  // Find the state icon of the data row by hit-testing along the row.
   RECT row{};
   row.left = LVIR_BOUNDS;
-  ASSERT_TRUE(List().SendMessage(LVM_GETITEMRECT, 10, reinterpret_cast<LPARAM>(&row)));
+  ASSERT_TRUE(List().SendMessage(LVM_GETITEMRECT, kDataRow, reinterpret_cast<LPARAM>(&row)));
+  const int middle = (row.top + row.bottom) / 2;
   POINT box{-1, -1};
   for (int x = row.left; x < row.left + 40 && box.x < 0; ++x) {
     LVHITTESTINFO hit{};
-    hit.pt = {x, (row.top + row.bottom) / 2};
-    if (List().HitTest(&hit) == 10 && (hit.flags & LVHT_ONITEMSTATEICON)) box = hit.pt;
+    hit.pt = {x, middle};
+    if (List().HitTest(&hit) == kDataRow && (hit.flags & LVHT_ONITEMSTATEICON)) box = hit.pt;
   }
   ASSERT_GE(box.x, 0);
-  List().ClientToScreen(&box);
+  // The centre of a cell's label (subitem 0 is the number).
+  const auto cell = [&](int subItem) {
+    RECT label{};
+    label.top = subItem;
+    label.left = LVIR_LABEL;
+    List().SendMessage(subItem ? LVM_GETSUBITEMRECT : LVM_GETITEMRECT, kDataRow,
+                       reinterpret_cast<LPARAM>(&label));
+    return POINT{(label.left + label.right) / 2, middle};
+  };
+  struct Case {
+    const char* where;
+    POINT at;
+    bool warns;
+  };
+  const Case cases[] = {
+      {"number", cell(0), false},
+      {"title", cell(1), false},
+      {"type", cell(2), false},
+      {"check box", box, true},
+  };
   // A real click goes to whatever window is on top there: other test programs share the
   // display, and the foreground alone does not keep their windows below this one.
   ::SetWindowPos(dlg, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  ASSERT_EQ(::WindowFromPoint(box), List().m_hWnd);
-  ::SetCursorPos(box.x, box.y);
-  INPUT clicks[2] = {};
-  clicks[0].type = clicks[1].type = INPUT_MOUSE;
-  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(2, clicks, sizeof(INPUT));
-  PumpUntil([] { return !g_testApp.m_boxes.empty(); }, 3000);
-  PumpPending();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    g_testApp.m_boxes.clear();
+    const INT_PTR logAt = LogSize();
+    POINT at = c.at;
+    List().ClientToScreen(&at);
+    ASSERT_EQ(::WindowFromPoint(at), List().m_hWnd);
+    ::SetCursorPos(at.x, at.y);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, clicks, sizeof(INPUT));
+    // Long enough for the click to arrive, and no double click with the next one.
+    PumpUntil([] { return !g_testApp.m_boxes.empty(); },
+              static_cast<int>(::GetDoubleClickTime()) + 1000);
+    PumpPending();
+    ASSERT_EQ(g_testApp.m_boxes.size(), c.warns ? 1u : 0u);
+    if (c.warns) {
+      EXPECT_EQ(g_testApp.m_boxes[0], L"Warning: Only Audio Track can be Checked!");
+    }
+    const std::vector<LogLine> lines = LogFrom(logAt);
+    EXPECT_EQ(CountLines(lines, {LOG_WARNING, L"Warning: only audio track can be checked!"}),
+              c.warns ? 1 : 0);
+    EXPECT_FALSE(List().GetCheck(kDataRow));
+  }
   ::SetWindowPos(dlg, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  ASSERT_EQ(g_testApp.m_boxes.size(), 1u);
-  EXPECT_EQ(g_testApp.m_boxes[0], L"Warning: Only Audio Track can be Checked!");
-  const std::vector<LogLine> lines = LogFrom(logStart);
-  EXPECT_EQ(CountLines(lines, {LOG_WARNING, L"Warning: only audio track can be checked!"}), 1);
-  EXPECT_FALSE(List().GetCheck(10));
 }
 
 // ---- selection ----------------------------------------------------------------------
@@ -767,13 +814,14 @@ TEST_F(MainDlgTest, FormatItemsShowTheCurrentFormat) {
   CMenu menu;
   ASSERT_TRUE(menu.LoadMenu(IDR_FORMAT_MENU));
   CMenu* popup = menu.GetSubMenu(0);
-  for (short format : {1, 2, 3}) {
+  // Each format checks its own item; a value outside them checks none.
+  for (short format : {1, 2, 3, 0}) {
     SCOPED_TRACE(format);
     OutputFormat = format;
     AfxUpdateMenuCmdUI(&dlg, popup->m_hMenu);
     EXPECT_EQ((popup->GetMenuState(ID_FORMAT_WAV, MF_BYCOMMAND) & MF_CHECKED) != 0, format == 1);
     EXPECT_EQ((popup->GetMenuState(ID_FORMAT_MP3, MF_BYCOMMAND) & MF_CHECKED) != 0, format == 2);
-    EXPECT_FALSE(popup->GetMenuState(ID_FORMAT_OGG, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ((popup->GetMenuState(ID_FORMAT_OGG, MF_BYCOMMAND) & MF_CHECKED) != 0, format == 3);
   }
 }
 
