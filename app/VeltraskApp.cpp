@@ -16,8 +16,14 @@ BOOL RaiseRunningInstance(LPCTSTR appName) {
   }
   if (!::IsWindow(window)) return FALSE;
   if (::IsIconic(window)) ::ShowWindow(window, SW_RESTORE);
-  ::SetForegroundWindow(window);
-  ::SetForegroundWindow(::GetLastActivePopup(window));
+  // What comes to the front is the last active pop-up (the About box, the options sheet)
+  // or the window itself. A main window disabled under its pop-up is not activated on the
+  // way: it would keep the foreground above the pop-up.
+  HWND front = ::GetLastActivePopup(window);
+  if (front == window || ::IsWindowEnabled(window)) ::SetForegroundWindow(window);
+  // Activation alone does not raise a window everywhere (Wine without a window manager).
+  ::SetWindowPos(front, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ::SetForegroundWindow(front);
   return TRUE;
 }
 

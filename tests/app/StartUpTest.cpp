@@ -111,4 +111,48 @@ TEST(StartUp, SecondInstanceRaisesTheFirstAndEnds) {
   ::CloseHandle(semaphore);
 }
 
+// Whether a comes before b in the z-order of the top-level windows.
+bool Above(HWND a, HWND b) {
+  for (HWND w = ::GetWindow(::GetDesktopWindow(), GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+    if (w == a) return true;
+    if (w == b) return false;
+  }
+  return false;
+}
+
+// While the first instance shows a pop-up over its disabled main window (the About box,
+// say), a second start brings that pop-up to the front: above its owner, in the foreground.
+TEST(StartUp, SecondInstanceBringsTheOpenPopUpToTheFront) {
+  HANDLE semaphore = ::CreateSemaphoreW(nullptr, 1, 1, L"Corvane");
+  ASSERT_TRUE(semaphore);
+  ASSERT_NE(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "Corvane runs";
+  const auto window = [](const wchar_t* title, DWORD style, int x, HWND owner) {
+    return ::CreateWindowExW(0, L"STATIC", title, style | WS_VISIBLE, x, x, 320, 220, owner,
+                             nullptr, nullptr, nullptr);
+  };
+  HWND first = window(L"first instance", WS_OVERLAPPEDWINDOW, 10, nullptr);
+  ::SetPropW(first, L"Corvane", reinterpret_cast<HANDLE>(1));
+  HWND popUp = window(L"About Corvane", WS_POPUP | WS_CAPTION | WS_SYSMENU, 60, first);
+  ::EnableWindow(first, FALSE);
+  ::SetForegroundWindow(popUp);
+  PumpPending();
+  ASSERT_EQ(::GetLastActivePopup(first), popUp);
+  // The user started the program from elsewhere.
+  HWND elsewhere = window(L"elsewhere", WS_OVERLAPPEDWINDOW, 30, nullptr);
+  ::SetForegroundWindow(elsewhere);
+  PumpUntil([&] { return ::GetForegroundWindow() == elsewhere; }, 2000);
+
+  EXPECT_TRUE(RunsAndEnds(30000));
+  PumpUntil([&] { return ::GetForegroundWindow() == popUp; }, 2000);
+  PumpPending();
+  EXPECT_EQ(::GetForegroundWindow(), popUp);
+  EXPECT_TRUE(Above(popUp, first));
+  EXPECT_TRUE(Above(popUp, elsewhere));
+
+  ::DestroyWindow(elsewhere);
+  ::DestroyWindow(popUp);
+  ::DestroyWindow(first);
+  ::CloseHandle(semaphore);
+}
+
 }  // namespace
