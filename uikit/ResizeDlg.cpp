@@ -230,6 +230,10 @@ void CResizeDlg::OnSizing(UINT fwSide, LPRECT pRect) {
 
 void CResizeDlg::OnSize(UINT nType, int cx, int cy) {
   CDialog::OnSize(nType, cx, cy);
+  // Where the layout took a control from and where it put it: a moved or stretched
+  // control, its children (a list's header) and the dialog behind it do not all repaint
+  // by themselves.
+  std::vector<RECT> redraw;
   if (!m_controls.empty()) {
     if (nType == SIZE_MINIMIZED) return;  // nothing moves; sizingEdge and grip stay
     RECT newClient;
@@ -238,18 +242,35 @@ void CResizeDlg::OnSize(UINT nType, int cx, int cy) {
     if (UINT moving = MovingEdges(nType, m_sizingEdge)) {
       HDWP hdwp = ::BeginDeferWindowPos(static_cast<int>(m_controls.size()));
       for (AnchoredControl& control : m_controls)
-        hdwp = PlaceControl(hdwp, control, moving, newClient);
+        hdwp = PlaceControl(hdwp, control, moving, newClient, redraw);
       if (hdwp) ::EndDeferWindowPos(hdwp);
     }
     m_previousClientRect = newClient;
   }
   m_sizingEdge = 0;
+  const RECT gripBefore = GripRect();
   m_grip.m_visible = !IsZoomed();
   m_grip.Reposition(this);
+  const RECT gripAfter = GripRect();
+  if (!::EqualRect(&gripBefore, &gripAfter)) {
+    redraw.push_back(gripBefore);
+    redraw.push_back(gripAfter);
+  }
+  for (const RECT& area : redraw)
+    ::RedrawWindow(m_hWnd, &area, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+RECT CResizeDlg::GripRect() const {
+  RECT rc{};
+  if (!::IsWindow(m_grip.m_hWnd) || !m_grip.IsWindowVisible()) return rc;
+  ::GetWindowRect(m_grip.m_hWnd, &rc);
+  ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<LPPOINT>(&rc), 2);
+  return rc;
 }
 
 HDWP CResizeDlg::PlaceControl(HDWP hdwp, AnchoredControl& control, UINT movingEdges,
-                              const RECT& newClient) {
+                              const RECT& newClient, std::vector<RECT>& redraw) {
   HWND hControl = ::GetDlgItem(m_hWnd, static_cast<int>(control.id));
   if (!hControl) return hdwp;
   RECT r = control.rect;
@@ -292,6 +313,8 @@ HDWP CResizeDlg::PlaceControl(HDWP hdwp, AnchoredControl& control, UINT movingEd
     ::InvalidateRect(m_hWnd, &compare, TRUE);
     ::UpdateWindow(m_hWnd);
   }
+  redraw.push_back(actual);
+  redraw.push_back(r);
   if (keepX) control.rect.left = r.left, control.rect.right = r.right;
   if (keepY) control.rect.top = r.top, control.rect.bottom = r.bottom;
   return hdwp;

@@ -80,5 +80,9 @@ class CResizeDlg : public CDialog {
   CSizeGripExt m_grip;
 
  private:
-  HDWP PlaceControl(HDWP hdwp, AnchoredControl& control, UINT movingEdges, const RECT& newClient);
+  // Adds the control's old and new rectangle to redraw when it moves it.
+  HDWP PlaceControl(HDWP hdwp, AnchoredControl& control, UINT movingEdges, const RECT& newClient,
+                    std::vector<RECT>& redraw);
+  // The grip's rectangle in client co-ordinates; empty while it is hidden.
+  RECT GripRect() const;
 };

@@ -12,6 +12,7 @@
 #include "engine/OutputNaming.h"
 #include "engine/Settings.h"
 #include "resource.h"
+#include "tests/window/Picture.h"
 #include "tests/window/TestApp.h"
 
 namespace {
@@ -258,6 +259,25 @@ TEST_F(EditCDTest, SaveToLocalThatCannotWriteKeepsTheEditsWithoutABox) {
   EXPECT_TRUE(g_testApp.m_boxes.empty());
   EXPECT_EQ(g_cddbRecord.m_title, L"Kept Album");
   ::DeleteFileW(blocker.c_str());
+}
+
+// Pictures of the dialog resized by its border and then by code, for a person to look at
+// (bash tests/window/screenshots.sh OUT app app_editcd_test '*PicturesOfAResize*'): the
+// moved buttons and check box and the stretched group box and boxes are drawn anew.
+TEST_F(EditCDTest, PicturesOfAResize) {
+  if (!PicturesWanted()) GTEST_SKIP() << "run by tests/window/screenshots.sh";
+  Run([](ScriptedEditCD& dlg) {
+    dlg.SetWindowPos(nullptr, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    HoldForPicture(L"editcd-opened");
+    DragLowerRightCorner(dlg.m_hWnd, 200, 40);
+    HoldForPicture(L"editcd-dragged");
+    RECT rc;
+    dlg.GetWindowRect(&rc);
+    dlg.SetWindowPos(nullptr, 0, 0, rc.right - rc.left - 120, rc.bottom - rc.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+    HoldForPicture(L"editcd-by-code");
+    dlg.EndDialog(IDCANCEL);
+  });
 }
 
 // Holds the dialog on screen when asked (CORVANE_SHOT_PAUSE=seconds), for a screenshot

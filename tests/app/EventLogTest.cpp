@@ -16,6 +16,7 @@
 #include "engine/ProcessState.h"
 #include "engine/Settings.h"
 #include "resource.h"
+#include "tests/window/Picture.h"
 #include "tests/window/TestApp.h"
 
 namespace {
@@ -297,6 +298,22 @@ TEST_F(EventLogTest, WindowShowsEarlierLinesThenFollowsNewOnes) {
   const int top = static_cast<int>(::SendMessageW(LogList(), LVM_GETTOPINDEX, 0, 0));
   const int perPage = static_cast<int>(::SendMessageW(LogList(), LVM_GETCOUNTPERPAGE, 0, 0));
   EXPECT_LE(3, top + perPage);
+}
+
+// Pictures of the window resized by its border and then by code, for a person to look at
+// (bash tests/window/screenshots.sh OUT app app_eventlog_test '*PicturesOfAResize*'): the
+// moved buttons, the stretched list with its header and the grip are drawn anew.
+TEST_F(EventLogTest, PicturesOfAResize) {
+  if (!PicturesWanted()) GTEST_SKIP() << "run by tests/window/screenshots.sh";
+  for (int i = 0; i < 12; ++i)
+    AddLogLine(L"A line of the log to look at", static_cast<short>(i % 3));
+  OpenWindow();
+  g_logDlg.SetWindowPos(nullptr, 20, 20, 660, 400, SWP_NOZORDER);
+  HoldForPicture(L"log-opened");
+  DragLowerRightCorner(g_logDlg.m_hWnd, 180, 110);
+  HoldForPicture(L"log-dragged");
+  g_logDlg.SetWindowPos(nullptr, 0, 0, 740, 440, SWP_NOMOVE | SWP_NOZORDER);
+  HoldForPicture(L"log-by-code");
 }
 
 TEST_F(EventLogTest, ColumnsAndTheDescriptionWidthByItemCount) {

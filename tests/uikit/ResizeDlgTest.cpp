@@ -208,6 +208,55 @@ TEST_F(ResizeDlgTest, RestoreAndEdgeDragsGiveTheFormulaRectangles) {
   }
 }
 
+// Whether the window's update region holds all of rect (client co-ordinates of window).
+bool WaitsForRedraw(HWND window, const RECT& rect) {
+  HRGN update = ::CreateRectRgn(0, 0, 0, 0);
+  ::GetUpdateRgn(window, update, FALSE);
+  HRGN missing = ::CreateRectRgnIndirect(&rect);
+  const int left = ::CombineRgn(missing, missing, update, RGN_DIFF);
+  ::DeleteObject(missing);
+  ::DeleteObject(update);
+  return left == NULLREGION;
+}
+
+// A resize by code redraws what the layout moved or stretched: the dialog where each such
+// control was and where it went, the control itself in full, and the grip's old and new
+// corner; a control the layout left alone is not drawn again.
+TEST_F(ResizeDlgTest, WhatTheLayoutMovesIsRedrawnWhereItWasAndWhereItGoes) {
+  HWND window = dlg->m_hWnd;
+  const auto gripRect = [&] {
+    RECT rc;
+    dlg->m_grip.GetWindowRect(&rc);
+    ::MapWindowPoints(nullptr, window, reinterpret_cast<LPPOINT>(&rc), 2);
+    return rc;
+  };
+  ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  ASSERT_FALSE(::GetUpdateRect(window, nullptr, FALSE));
+  RECT before[kCount];
+  for (size_t i = 0; i < kCount; ++i) before[i] = ControlRect(*dlg, kControls[i].id);
+  const RECT gripBefore = gripRect();
+
+  SetClientSize(*dlg, 500, 350);
+  for (size_t i = 0; i < kCount; ++i) {
+    SCOPED_TRACE(kControls[i].id);
+    HWND control = ::GetDlgItem(window, static_cast<int>(kControls[i].id));
+    const RECT after = ControlRect(*dlg, kControls[i].id);
+    RECT client;
+    ::GetClientRect(control, &client);
+    if (::EqualRect(&before[i], &after)) {
+      EXPECT_FALSE(::GetUpdateRect(control, nullptr, FALSE));
+      continue;
+    }
+    EXPECT_TRUE(WaitsForRedraw(control, client));
+    EXPECT_TRUE(WaitsForRedraw(window, before[i]));
+    EXPECT_TRUE(WaitsForRedraw(window, after));
+  }
+  EXPECT_TRUE(WaitsForRedraw(window, gripBefore));
+  EXPECT_TRUE(WaitsForRedraw(window, gripRect()));
+  // The grip's triangle clips its own update region.
+  EXPECT_TRUE(::GetUpdateRect(dlg->m_grip.m_hWnd, nullptr, FALSE));
+}
+
 // A WM_SIZE of another type takes its moving edges from the last WM_SIZING: a
 // left edge moves the horizontal axis by the left kinds and leaves every
 // vertical axis alone, even though the height changed too.
