@@ -9,6 +9,7 @@ ON_WM_PAINT()
 ON_REGISTERED_MESSAGE(WMU_TPS_ENABLETREEITEM, SetItemColour)
 ON_NOTIFY_REFLECT_EX(TVN_DELETEITEMW, OnDeleteItem)
 ON_NOTIFY_REFLECT_EX(TVN_DELETEITEMA, OnDeleteItem)
+ON_NOTIFY_REFLECT_EX(NM_CUSTOMDRAW, OnCustomDraw)
 END_MESSAGE_MAP()
 
 bool CTreePropSheetTreeCtrl::GetItemColour(HTREEITEM item, COLORREF* colour) const {
@@ -33,6 +34,23 @@ BOOL CTreePropSheetTreeCtrl::OnDeleteItem(NMHDR* pNMHDR, LRESULT*) {
   // A later item may get the same handle: it must not inherit the colour.
   m_itemColours.erase(reinterpret_cast<NMTREEVIEWW*>(pNMHDR)->itemOld.hItem);
   return FALSE;  // the parent may want to know too
+}
+
+BOOL CTreePropSheetTreeCtrl::OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult) {
+  auto* draw = reinterpret_cast<NMTVCUSTOMDRAW*>(pNMHDR);
+  *pResult = CDRF_DODEFAULT;
+  if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+    *pResult = CDRF_NOTIFYITEMDRAW;
+  } else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT && ::GetFocus() != m_hWnd) {
+    // Without the focus the platform marks the selection in the button face colour, next
+    // to nothing on a white tree: the current page keeps the selection colours.
+    const auto item = reinterpret_cast<HTREEITEM>(draw->nmcd.dwItemSpec);
+    if (GetItemState(item, TVIS_SELECTED) & TVIS_SELECTED) {
+      draw->clrTextBk = ::GetSysColor(COLOR_HIGHLIGHT);
+      draw->clrText = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+    }
+  }
+  return TRUE;
 }
 
 void CTreePropSheetTreeCtrl::OnPaint() {

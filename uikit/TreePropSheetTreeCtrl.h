@@ -1,5 +1,6 @@
 // The page tree of the tree property sheet: the platform's tree view, plus a text
-// colour of its own per item, painted over the platform's drawing.
+// colour of its own per item, painted over the platform's drawing, and a selection that
+// stays plain to see when the focus is on a page.
 #pragma once
 
 #include <map>
@@ -26,6 +27,8 @@ class CTreePropSheetTreeCtrl : public CTreeCtrl {
   void OnPaint();
   LRESULT SetItemColour(WPARAM wParam, LPARAM lParam);
   BOOL OnDeleteItem(NMHDR* pNMHDR, LRESULT* pResult);
+  // The selected item in the selection colours also while the tree lacks the focus.
+  BOOL OnCustomDraw(NMHDR* pNMHDR, LRESULT* pResult);
   DECLARE_MESSAGE_MAP()
 
   std::map<HTREEITEM, COLORREF> m_itemColours;

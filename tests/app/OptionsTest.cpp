@@ -14,6 +14,7 @@
 #include "engine/Settings.h"
 #include "framework/win/WinApp.h"
 #include "resource.h"
+#include "tests/window/Picture.h"
 
 namespace {
 
@@ -1035,6 +1036,19 @@ TEST_F(OptionsTest, StoredValuesOutsideTheListsStayAsTheyWere) {
     EXPECT_FALSE(Visible(page, id)) << id;
   Press(PSBTN_OK);
   EXPECT_EQ(OutputFormat, 9);
+}
+
+// A picture of the sheet with the focus in a page, for a person to look at (bash
+// tests/window/screenshots.sh OUT app app_options_test '*PictureWithTheFocusOnAPage*'): the
+// tree still shows which page is open.
+TEST_F(OptionsTest, PictureWithTheFocusOnAPage) {
+  if (!PicturesWanted()) GTEST_SKIP() << "run by tests/window/screenshots.sh";
+  Open();
+  options->m_sheet.SetWindowPos(nullptr, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  Show(1);
+  options->m_sheet.SetForegroundWindow();
+  ::SetFocus(Item(options->m_output, IDC_OUTPUT_FOLDER));
+  HoldForPicture(L"options-focus-on-page");
 }
 
 // Holds the sheet on each page in turn when asked (CORVANE_SHOT_PAUSE=seconds), for

@@ -3,6 +3,7 @@
 // pages added and removed after creation, and the frame's caption and message.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "tests/uikit/TreeSheetTest.h"
@@ -119,6 +120,44 @@ TEST_F(TreeSheetTest, PathsBecomeNodesMatchedCaseSensitively) {
   // The set-up is fixed once the window exists.
   EXPECT_FALSE(sheet.SetTreeMode(FALSE));
   EXPECT_FALSE(sheet.SetTreePaneWidth(300));
+}
+
+// With the focus on a page the tree still shows which page is open: the selected item's
+// background stands out from an unselected item's, whether the tree has the focus or not.
+TEST_F(TreeSheetTest, TheSelectionStaysPlainWhileAPageHasTheFocus) {
+  Open();
+  ASSERT_EQ(SelectedText(), L"Files");
+  RECT client;
+  Tree().GetClientRect(&client);
+  // The text background of an item, the tree painted into a bitmap.
+  const auto background = [&](HTREEITEM item) {
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    Tree().SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+                       PRF_CLIENT | PRF_ERASEBKGND);
+    RECT text{};
+    Tree().GetItemRect(item, &text, TRUE);
+    const COLORREF colour = ::GetPixel(memory, text.left + 1, text.top + 1);
+    ::SelectObject(memory, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return colour;
+  };
+  const auto contrast = [&] {
+    const COLORREF a = background(Tree().GetSelectedItem()), b = background(Item(L"General"));
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+           std::abs(GetBValue(a) - GetBValue(b));
+  };
+  for (bool treeFocused : {true, false}) {
+    SCOPED_TRACE(treeFocused ? "the tree has the focus" : "a page has the focus");
+    HWND focus = treeFocused ? Tree().m_hWnd : ::GetDlgItem(pages[0]->m_hWnd, IDC_TS_EDIT);
+    ::SetFocus(focus);
+    ASSERT_EQ(::GetFocus(), focus);
+    EXPECT_GE(contrast(), 100);
+  }
 }
 
 TEST_F(TreeSheetTest, ANodeWithoutAPageShowsTheMessageOnceTheActivePageLetsGo) {
