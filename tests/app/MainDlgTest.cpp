@@ -430,7 +430,8 @@ TEST_F(MainDlgTest, ClickOnADataTrackBoxWarnsAndLeavesItClear) {
   for (int x = row.left; x < row.left + 40 && box.x < 0; ++x) {
     LVHITTESTINFO hit{};
     hit.pt = {x, middle};
-    if (List().HitTest(&hit) == kDataRow && (hit.flags & LVHT_ONITEMSTATEICON)) box = hit.pt;
+    if (List().HitTest(&hit) == kDataRow && (hit.flags & LVHT_ONITEM) == LVHT_ONITEMSTATEICON)
+      box = hit.pt;
   }
   ASSERT_GE(box.x, 0);
   // The centre of a cell's label (subitem 0 is the number).
