@@ -13,6 +13,7 @@
 #include "engine/Settings.h"
 #include "framework/core/File.h"
 #include "tests/discinfo/CddbTestServer.h"
+#include "tests/discinfo/XmcdReply.h"
 #include "tests/engine/LogCapture.h"
 
 void PrintTo(const CString& s, std::ostream* os) { *os << '"' << CStringA(s).GetString() << '"'; }
@@ -36,37 +37,16 @@ void UseExampleDisc() {
 // The read reply of one xmcd record with two tracks.
 CddbTestServer::Reply RecordPage(const std::string& category, const std::string& id,
                                  const std::string& artist, const std::string& title) {
-  return CddbTestServer::Page("210 " + category + " " + id +
-                              " CD database entry follows (until terminating `.')\r\n"
-                              "# xmcd\r\n"
-                              "#\r\n"
-                              "# Track frame offsets:\r\n"
-                              "#\t150\r\n"
-                              "#\t15150\r\n"
-                              "#\r\n"
-                              "# Disc length: 402 seconds\r\n"
-                              "#\r\n"
-                              "# Revision: 3\r\n"
-                              "# Submitted via: tester 2.0\r\n"
-                              "#\r\n"
-                              "DISCID=" +
-                              id + "\r\nDTITLE=" + artist + " / " + title +
-                              "\r\n"
-                              "DYEAR=1999\r\n"
-                              "DGENRE=" +
-                              category +
-                              "\r\n"
-                              "TTITLE0=" +
-                              title +
-                              " one\r\n"
-                              "TTITLE1=" +
-                              title +
-                              " two\r\n"
-                              "EXTD=\r\n"
-                              "EXTT0=\r\n"
-                              "EXTT1=\r\n"
-                              "PLAYORDER=\r\n"
-                              ".\r\n");
+  return CddbTestServer::Page(XmcdReadReply({category,
+                                             id,
+                                             artist,
+                                             title,
+                                             "1999",
+                                             category,
+                                             {150, 15150},
+                                             402,
+                                             {"Revision: 3", "Submitted via: tester 2.0"},
+                                             {title + " one", title + " two"}}));
 }
 
 const char kThreeMatches[] =

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CddbTestServer.h"
+#include "XmcdReply.h"
 #include "discinfo/CDDB.h"
 #include "discinfo/DiscInfoLog.h"
 
@@ -32,36 +33,16 @@ CCDDBTrackPositionArray Positions() {
 }
 
 std::string Record(const std::string& category, const std::string& id, const std::string& title) {
-  return "210 " + category + " " + id +
-         " CD database entry follows (until terminating `.')\r\n"
-         "# xmcd\r\n"
-         "#\r\n"
-         "# Track frame offsets:\r\n"
-         "#\t150\r\n"
-         "#\t15150\r\n"
-         "#\t22575\r\n"
-         "#\r\n"
-         "# Disc length: 522 seconds\r\n"
-         "#\r\n"
-         "# Submitted via: ZevEDUV 1.28\r\n"
-         "#\r\n"
-         "DISCID=" +
-         id +
-         "\r\n"
-         "DTITLE=Maren Oakridge / " +
-         title +
-         "\r\n"
-         "DYEAR=2004\r\n"
-         "DGENRE=Folk\r\n"
-         "TTITLE0=Harbour Lights\r\n"
-         "TTITLE1=Salt Road\r\n"
-         "TTITLE2=Lantern Hours\r\n"
-         "EXTD=\r\n"
-         "EXTT0=\r\n"
-         "EXTT1=\r\n"
-         "EXTT2=\r\n"
-         "PLAYORDER=\r\n"
-         ".\r\n";
+  return XmcdReadReply({category,
+                        id,
+                        "Maren Oakridge",
+                        title,
+                        "2004",
+                        "Folk",
+                        {150, 15150, 22575},
+                        522,
+                        {"Submitted via: ZevEDUV 1.28"},
+                        {"Harbour Lights", "Salt Road", "Lantern Hours"}});
 }
 
 // What one lookup ended with: the error code (0: none), the matches and a digest of
