@@ -360,3 +360,17 @@ void CStdioFile::Abort() {
   m_hFile = hFileNull;
   m_strFileName.Empty();
 }
+
+BOOL AfxCreateUnicodeProfile(LPCTSTR path) {
+  HANDLE file =
+      ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FALSE;
+  static const BYTE kMark[] = {0xFF, 0xFE};
+  DWORD written = 0;
+  const BOOL ok =
+      ::WriteFile(file, kMark, sizeof(kMark), &written, nullptr) && written == sizeof(kMark);
+  ::CloseHandle(file);
+  // A file without its mark would be taken as ANSI: better none.
+  if (!ok) ::DeleteFileW(path);
+  return ok;
+}

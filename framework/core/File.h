@@ -110,3 +110,8 @@ class CStdioFile : public CFile {
 
   FILE* m_pStream;
 };
+
+// Creates path as an empty UTF-16LE text file, its byte order mark alone, when nothing is
+// there: the system's profile functions keep such a file Unicode, where the file they
+// create themselves holds only the ANSI code page. TRUE when this call created it.
+BOOL AfxCreateUnicodeProfile(LPCTSTR path);

@@ -3,7 +3,11 @@
 
 #include <winsock2.h>
 
+#include <shlwapi.h>
+
 #include <memory>
+
+#include "framework/core/File.h"
 
 namespace {
 CWinApp* g_pApp = nullptr;
@@ -178,6 +182,9 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
     return ::RegSetValueExW(key.get(), lpszEntry, 0, REG_SZ,
                             reinterpret_cast<const BYTE*>(lpszValue), bytes) == ERROR_SUCCESS;
   }
+  // A bare name lives in the Windows folder, where only the profile functions go; a file
+  // at a path is made Unicode before its first value.
+  if (!::PathIsFileSpecW(m_pszProfileName)) AfxCreateUnicodeProfile(m_pszProfileName);
   BOOL ok = ::WritePrivateProfileStringW(lpszSection, lpszEntry, lpszValue, m_pszProfileName);
   // The process may end by termination: do not leave the write in a cache.
   ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, m_pszProfileName);

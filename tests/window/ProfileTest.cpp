@@ -57,4 +57,52 @@ TEST_F(ProfileFixture, ValuesRoundTripAndLandUnderTheApplicationKey) {
   EXPECT_EQ(g_testApp.GetProfileString(L"Position", L"Name", L"gone"), L"gone");
 }
 
+// Without a registry key the profile is an .ini file at a path: created Unicode before its
+// first value, it keeps any script (the system's own creation would keep only the ANSI
+// code page). An existing file keeps its own encoding.
+TEST(IniProfile, FileAtAPathIsCreatedUnicodeAndKeepsAnyScript) {
+  wchar_t folder[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, folder);
+  wchar_t path[MAX_PATH];
+  ::GetTempFileNameW(folder, L"pro", 0, path);
+  ::DeleteFileW(path);
+  const LPCTSTR savedKey = g_testApp.m_pszRegistryKey;
+  const LPCTSTR savedName = g_testApp.m_pszProfileName;
+  g_testApp.m_pszRegistryKey = nullptr;
+  g_testApp.m_pszProfileName = path;
+
+  const wchar_t* text = L"C:\\\u041c\u0443\u0437\u044b\u043a\u0430 \u6771\u4eac\\";
+  EXPECT_TRUE(g_testApp.WriteProfileString(L"Position", L"Folder", text));
+  EXPECT_TRUE(g_testApp.WriteProfileInt(L"Position", L"Count", -7));
+  EXPECT_EQ(g_testApp.GetProfileString(L"Position", L"Folder"), text);
+  EXPECT_EQ(static_cast<int>(g_testApp.GetProfileInt(L"Position", L"Count", 0)), -7);
+  BYTE head[2] = {};
+  DWORD read = 0;
+  HANDLE file =
+      ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ::ReadFile(file, head, 2, &read, nullptr);
+  ::CloseHandle(file);
+  EXPECT_EQ(read, 2u);
+  EXPECT_EQ(head[0], 0xFF);
+  EXPECT_EQ(head[1], 0xFE);
+
+  // An existing ANSI file is written as before: no mark put in front.
+  ::DeleteFileW(path);
+  file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ::CloseHandle(file);
+  EXPECT_TRUE(g_testApp.WriteProfileString(L"Position", L"Name", L"plain"));
+  file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  char ansi[64] = {};
+  ::ReadFile(file, ansi, sizeof(ansi) - 1, &read, nullptr);
+  ::CloseHandle(file);
+  EXPECT_STREQ(ansi, "[Position]\r\nName=plain\r\n");
+
+  ::DeleteFileW(path);
+  g_testApp.m_pszRegistryKey = savedKey;
+  g_testApp.m_pszProfileName = savedName;
+}
+
 }  // namespace
