@@ -6,6 +6,9 @@
 #include <shlwapi.h>
 
 #include <cstdlib>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "AlbumLookup.h"
 #include "EditCD.h"
@@ -17,6 +20,7 @@
 #include "engine/SectorBlock.h"
 #include "engine/Settings.h"
 #include "discinfo/DiscInfoLog.h"
+#include "framework/core/File.h"
 #include "resource.h"
 #include "uikit/ExplorerTheme.h"
 #include "uikit/StdioFileEx.h"
@@ -59,6 +63,28 @@ void ShowLogStatus(const CString& statusText) noexcept {
 // The disc worker waits here until the choice among several matches is made.
 void AskForMatch() noexcept {
   if (CVeltraskDlg* dlg = g_pMainDlg) dlg->SendMessage(WM_CDDB_MULTIPLE);
+}
+
+// Lines logged while the settings load, before the event log is this window's: they
+// are logged once it is (ReleaseStartUpLines).
+std::mutex g_startUpLinesLock;
+std::vector<std::pair<CString, int>> g_startUpLines;
+
+void HoldStartUpLine(LPCTSTR text, int level) noexcept {
+  try {
+    std::lock_guard<std::mutex> lock(g_startUpLinesLock);
+    g_startUpLines.emplace_back(CString(text), level);
+  } catch (...) {
+  }
+}
+
+void ReleaseStartUpLines() {
+  std::vector<std::pair<CString, int>> lines;
+  {
+    std::lock_guard<std::mutex> lock(g_startUpLinesLock);
+    lines.swap(g_startUpLines);
+  }
+  for (const auto& [text, level] : lines) ForwardEngineLog(text, level);
 }
 
 // A start-up step the program cannot run without has failed.
@@ -248,6 +274,7 @@ BOOL CVeltraskDlg::OnInitDialog() {
   AfxSetSwallowedExceptionProc(LogSwallowedException);
   SetMultipleMatchHandler(AskForMatch);
   AddLog(L"Initializing main dialog...", LOG_INFO);
+  ReleaseStartUpLines();
   AddDefaultFreeDBServer();
   if (g_genres.IsEmpty()) FillGenreTable();
 
@@ -431,12 +458,14 @@ void CVeltraskDlg::SetUpFolders() {
 
   const CString iniPath = g_strSettingsFolder + L"\\" + kSettingsFileName;
   if (!::PathFileExistsW(iniPath)) {
-    // The settings keep their built-in values; the file is written at exit.
-    HANDLE file = ::CreateFileW(iniPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    // The settings keep their built-in values; the file is written at exit. Unicode, so
+    // that a folder named in any script comes back as it was saved.
+    AfxCreateUnicodeProfile(iniPath);
   } else {
+    // The event log takes lines only once this window is its owner, later in start-up.
+    const LogSink previous = SetLogSink(HoldStartUpLine);
     LoadSettings();
+    SetLogSink(previous);
   }
 }
 

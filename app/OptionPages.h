@@ -99,9 +99,6 @@ class COutputOptions : public COptionsPage {
   std::atomic<int> m_nResetsRunning{0};
 };
 
-// The delimiter as file names take it: at most 3 characters, each of \ / " > < | * ? :
-// replaced by "-".
-CString SanitizeDelimiter(const CString& typed);
 // The Output page's sample file name for a style (nothing for none), in the delimiter,
 // with the extension of format.
 CString FormatStylePreview(int style, const CString& delimiter, short format);

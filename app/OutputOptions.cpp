@@ -1,7 +1,6 @@
 // The Output page: destination folder, file-name style with its preview, delimiter, the
 // metadata, log and playlist switches, and Reset to the defaults of every output and
 // encoder setting.
-#include <cwchar>
 
 #include "OptionPages.h"
 #include "VeltraskDlg.h"
@@ -11,8 +10,6 @@
 #include "resource.h"
 
 namespace {
-
-constexpr int kDelimiterLimit = 3;
 
 // Posted by a reset thread that found a disc refresh running.
 constexpr UINT kResetRefusedMessage = WM_APP + 1;
@@ -35,16 +32,6 @@ constexpr const wchar_t* kPreviewPatterns[kFileStyleCount] = {
 };
 
 }  // namespace
-
-CString SanitizeDelimiter(const CString& typed) {
-  CString delimiter;
-  const int length = typed.GetLength() < kDelimiterLimit ? typed.GetLength() : kDelimiterLimit;
-  for (int i = 0; i < length; ++i) {
-    const wchar_t ch = typed[i];
-    delimiter += std::wcschr(L"\\/\"><|*?:", ch) ? L'-' : ch;
-  }
-  return delimiter;
-}
 
 CString FormatStylePreview(int style, const CString& delimiter, short format) {
   CString preview;

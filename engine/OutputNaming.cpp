@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <string>
 
 #include "framework/core/Exceptions.h"
+#include "framework/core/File.h"
 #include "engine/Settings.h"
 
 // Naming runs on the user-interface thread (track list, Output page) and on the rip job's
@@ -111,6 +113,16 @@ CString SanitizeFileName(const CString& name) {
   return result;
 }
 
+CString SanitizeDelimiter(const CString& typed) {
+  CString delimiter;
+  const int length = typed.GetLength() < kDelimiterLimit ? typed.GetLength() : kDelimiterLimit;
+  for (int i = 0; i < length; ++i) {
+    const wchar_t ch = typed[i];
+    delimiter += std::wcschr(L"\\/\"><|*?:", ch) ? L'-' : ch;
+  }
+  return delimiter;
+}
+
 CString GetFormatExtension(short format) {
   switch (format) {
     case 1:
@@ -215,6 +227,15 @@ CString MakeUniqueFileName(const CString& path) {
 
 namespace {
 
+// The name in the ANSI code page when it comes back from there unchanged; a name the
+// code page cannot hold (or holds only as a look-alike) gives false.
+bool ToAnsiExactly(const CString& name, CStringA& bytes) {
+  bytes = AfxWideToMultiByte(name.GetString(), name.GetLength(), CP_ACP);
+  return AfxMultiByteToWide(bytes.GetString(), bytes.GetLength(), CP_ACP) == name;
+}
+
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+
 bool IsFolder(LPCWSTR path) {
   DWORD attributes = GetFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -251,4 +272,46 @@ BOOL CreateDirectoryPath(LPCWSTR path) {
     buffer[cursor] = L'\\';
     while (buffer[cursor] != L'\0') ++cursor;
   }
+}
+
+// Players take a playlist with the UTF-8 mark as UTF-8 and one without as ANSI, so a
+// file is one or the other as a whole: the mark goes in front of every line, old ones
+// converted, once a name needs it. Until then the bytes are those ANSI playlists always
+// had.
+BOOL AppendPlaylistLine(LPCWSTR path, const CString& fileName) {
+  CFile list;
+  if (!list.Open(path, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite |
+                           CFile::typeBinary)) {
+    return FALSE;
+  }
+  try {
+    std::string old(static_cast<size_t>(list.GetLength()), '\0');
+    if (!old.empty()) old.resize(list.Read(old.data(), static_cast<UINT>(old.size())));
+    const bool utf8 = old.compare(0, 3, kUtf8Mark) == 0;
+    CStringA bytes;
+    bool rewrite = false;
+    if (utf8) {
+      bytes = AfxWideToMultiByte(fileName.GetString(), fileName.GetLength(), CP_UTF8);
+    } else if (!ToAnsiExactly(fileName, bytes)) {
+      const CString lines = AfxMultiByteToWide(old.data(), static_cast<int>(old.size()), CP_ACP);
+      bytes = kUtf8Mark;
+      bytes += AfxWideToMultiByte(lines.GetString(), lines.GetLength(), CP_UTF8);
+      bytes += AfxWideToMultiByte(fileName.GetString(), fileName.GetLength(), CP_UTF8);
+      rewrite = true;
+    }
+    bytes += "\r\n";
+    if (rewrite) {
+      list.SeekToBegin();
+    } else {
+      list.SeekToEnd();
+    }
+    list.Write(bytes.GetString(), static_cast<UINT>(bytes.GetLength()));
+    if (rewrite) list.SetLength(static_cast<ULONGLONG>(bytes.GetLength()));
+    list.Close();
+    return TRUE;
+  } catch (CException* e) {
+    e->Delete();
+  }
+  list.Abort();
+  return FALSE;
 }

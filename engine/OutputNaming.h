@@ -34,6 +34,13 @@ CString GetFileStyleText(short style, const CString& separator);
 // not) gets a leading "_". The result never breaks out of its own name step.
 CString SanitizeFileName(const CString& name);
 
+// The Output page's delimiter box takes at most this many characters.
+constexpr int kDelimiterLimit = 3;
+// The delimiter as file names take it: at most kDelimiterLimit characters, each of
+// \ / " > < | * ? : replaced by "-". For what is typed on the Output page and for what
+// the settings file holds.
+CString SanitizeDelimiter(const CString& typed);
+
 // ".wav" for 1, ".mp3" for 2, ".ogg" for 3, empty for anything else.
 CString GetFormatExtension(short format);
 
@@ -52,6 +59,12 @@ CString BuildOutputName(short trackIndex);
 // The first of "<base> (2)<ext>", "<base> (3)<ext>" ... that names neither a file nor a
 // folder; base is path without its extension, ext the extension of OutputFormat.
 CString MakeUniqueFileName(const CString& path);
+
+// Appends fileName and CR LF to the playlist at path, creating the file when missing.
+// A playlist stays in the ANSI code page while every name fits it; the first name that
+// does not turns the file into UTF-8 with a byte order mark, the lines already there
+// converted. FALSE when the file cannot be opened or written.
+BOOL AppendPlaylistLine(LPCWSTR path, const CString& fileName);
 
 // Creates the folder and every missing parent. TRUE when the folder exists afterwards;
 // FALSE (creating nothing) for a path of MAX_PATH or more characters.

@@ -7,7 +7,6 @@
 #include <shlwapi.h>
 
 #include <cstdio>
-#include <memory>
 
 #include "engine/OutputNaming.h"
 #include "engine/RippingProgress.h"
@@ -65,18 +64,11 @@ void CRippingProgress::RipTrack(const CString& folder) {
     const CString playlist =
         FolderOf(m_strLastOutputPath) + L"\\" + SanitizeFileName(g_cddbRecord.m_title) + L".m3u";
     if (!CheckFileOpen(playlist, kTrialOpenPlaylist)) return;
-    // Binary, so the bytes are exactly the ANSI name and CR LF; no C-runtime locale
-    // switch, which would change every other thread's conversions too.
-    CFile list;
-    if (list.Open(playlist, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite |
-                                CFile::typeBinary)) {
-      std::unique_ptr<char[]> name(
-          WideToAnsiAlloc(m_strLastOutputPath.Mid(m_strLastOutputPath.ReverseFind(L'\\') + 1)));
-      list.SeekToEnd();
-      list.Write(name.get(), static_cast<UINT>(strlen(name.get())));
-      list.Write("\r\n", 2);
-      list.Close();
-    }
+    // Opened for its own binary writes: no C-runtime locale switch, which would change
+    // every other thread's conversions too. A playlist that opened on trial but not
+    // here gets no line; the track is still written.
+    AppendPlaylistLine(playlist,
+                       m_strLastOutputPath.Mid(m_strLastOutputPath.ReverseFind(L'\\') + 1));
   }
 
   m_dwTrackStartTime.store(GetTickCount());

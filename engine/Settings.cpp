@@ -3,7 +3,9 @@
 #include <shlobj.h>
 
 #include "engine/EngineLog.h"
+#include "engine/OutputNaming.h"
 #include "framework/core/Exceptions.h"
+#include "framework/core/File.h"
 
 short DbClk = -1;
 short DriveCount = 0;
@@ -70,7 +72,9 @@ void GetDefaultOutputFolder(CString& folder) {
 
 namespace {
 
-enum class Kind { Short, UShort, Flag, String };
+// String: cut to its buffer (the separator, at most two characters). Folder: refused
+// when it does not fit its buffer, since a cut folder sends every file somewhere else.
+enum class Kind { Short, UShort, Flag, String, Folder };
 
 struct Key {
   LPCWSTR section;
@@ -79,33 +83,35 @@ struct Key {
   void* value;
   int intDefault;  // integer keys
   int bufferSize;  // string keys: characters including the terminator
+  int low = 1;     // integer keys with a range: the values their users can take;
+  int high = 0;    // low above high means any value
 };
 
 // The file's keys in loading order.
 const Key kKeys[] = {
-    {L"MISC", L"DbClk", Kind::Short, &DbClk, -1, 0},
+    {L"MISC", L"DbClk", Kind::Short, &DbClk, -1, 0, -1, 1},
     {L"MISC", L"DriveCount", Kind::Short, &DriveCount, 0, 0},
     {L"MISC", L"DriveNum", Kind::Short, &DriveNum, 0, 0},
     {L"MISC", L"LastPage", Kind::UShort, &LastPage, 1, 0},
-    {L"FREEDB", L"AlbumInfoSource", Kind::Short, &AlbumInfoSource, 0, 0},
+    {L"FREEDB", L"AlbumInfoSource", Kind::Short, &AlbumInfoSource, 0, 0, 0, 2},
     {L"FREEDB", L"SaveAlbumInfo", Kind::Flag, &SaveAlbumInfo, 1, 0},
     {L"FREEDB", L"LoadAlbumInfo", Kind::Flag, &LoadAlbumInfo, 1, 0},
-    {L"FREEDB", L"LocalCDDBDir", Kind::String, &LocalCDDBDir, 0, 256},
-    {L"OUTPUT", L"OutputFormat", Kind::Short, &OutputFormat, 2, 0},
-    {L"OUTPUT", L"FileStyle", Kind::Short, &FileStyle, 11, 0},
-    {L"OUTPUT", L"Volume", Kind::UShort, &Volume, 100, 0},
+    {L"FREEDB", L"LocalCDDBDir", Kind::Folder, &LocalCDDBDir, 0, 256},
+    {L"OUTPUT", L"OutputFormat", Kind::Short, &OutputFormat, 2, 0, 1, 3},
+    {L"OUTPUT", L"FileStyle", Kind::Short, &FileStyle, 11, 0, 0, 12},
+    {L"OUTPUT", L"Volume", Kind::UShort, &Volume, 100, 0, 0, 100},
     {L"OUTPUT", L"M3U", Kind::Flag, &M3U, 1, 0},
     {L"OUTPUT", L"FillTag", Kind::Flag, &FillTag, 1, 0},
     {L"OUTPUT", L"WriteLog", Kind::Flag, &WriteLog, 0, 0},
-    {L"OUTPUT", L"DesDir", Kind::String, &DesDir, 0, 256},
+    {L"OUTPUT", L"DesDir", Kind::Folder, &DesDir, 0, 256},
     {L"OUTPUT", L"Separator", Kind::String, &Separator, 0, 3},
-    {L"WAV", L"SubFormat", Kind::Short, &SubFormat, 1, 0},
-    {L"WAV", L"Freq", Kind::Short, &Freq, kCDRateIndex, 0},
+    {L"WAV", L"SubFormat", Kind::Short, &SubFormat, 1, 0, 0, 1},
+    {L"WAV", L"Freq", Kind::Short, &Freq, kCDRateIndex, 0, 0, kSampleRateCount - 1},
     {L"WAV", L"Channel", Kind::Flag, &Channel, 1, 0},
-    {L"MP3", L"LameFreq", Kind::Short, &LameFreq, kCDRateIndex, 0},
-    {L"MP3", L"LameBits", Kind::Short, &LameBits, kDefaultLameBits, 0},
-    {L"MP3", L"LameChannel", Kind::Short, &LameChannel, 2, 0},
-    {L"OGG", L"QualityCompression", Kind::Short, &QualityCompression, 3, 0},
+    {L"MP3", L"LameFreq", Kind::Short, &LameFreq, kCDRateIndex, 0, 0, kSampleRateCount - 1},
+    {L"MP3", L"LameBits", Kind::Short, &LameBits, kDefaultLameBits, 0, 0, kMp3BitrateCount - 1},
+    {L"MP3", L"LameChannel", Kind::Short, &LameChannel, 2, 0, 0, 3},
+    {L"OGG", L"QualityCompression", Kind::Short, &QualityCompression, 3, 0, -1, 10},
 };
 
 // Saving writes WriteLog before FillTag; everything else in loading order. The order
@@ -114,17 +120,83 @@ const int kSaveOrder[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
                           13, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22};
 static_assert(sizeof(kSaveOrder) / sizeof(kSaveOrder[0]) == sizeof(kKeys) / sizeof(kKeys[0]));
 
-void LoadKey(const Key& key, LPCTSTR iniPath, LPCTSTR stringDefault) {
+void Warn(const CString& text) { EngineLog(text, LOG_WARNING); }
+
+// GetPrivateProfileIntW reads text without digits ("abc") as 0, which may be in range.
+bool IsNumber(LPCWSTR text) {
+  while (*text == L' ' || *text == L'\t') ++text;
+  if (*text == L'+' || *text == L'-') ++text;
+  return *text >= L'0' && *text <= L'9';
+}
+
+void LoadText(const Key& key, LPCTSTR iniPath, LPCTSTR stringDefault) {
+  CString& value = *static_cast<CString*>(key.value);
   if (key.kind == Kind::String) {
-    CString& value = *static_cast<CString*>(key.value);
     LPWSTR buffer = value.GetBuffer(key.bufferSize);
     GetPrivateProfileStringW(key.section, key.name, stringDefault, buffer, key.bufferSize, iniPath);
     value.ReleaseBuffer();
+    if (key.value == &Separator) {
+      // Exactly what the Output page keeps of a typed delimiter: a "\" or ":" in a file
+      // name would make folders or fail.
+      const CString filtered = SanitizeDelimiter(value);
+      if (filtered != value) {
+        CString text;
+        text.Format(L"Setting %s \"%s\" holds characters a file name cannot: \"%s\" is used.",
+                    key.name, value.GetString(), filtered.GetString());
+        Warn(text);
+        value = filtered;
+      }
+    }
+    return;
+  }
+  // A folder: read with room to spare, so a value too long for its buffer shows as such.
+  const int room = key.bufferSize * 4;
+  CString read;
+  LPWSTR buffer = read.GetBuffer(room);
+  GetPrivateProfileStringW(key.section, key.name, stringDefault, buffer, room, iniPath);
+  read.ReleaseBuffer();
+  // Nothing sits between DesDir and the first field of a name: without its "\" the files
+  // would land beside the folder, named after it.
+  if (key.value == &DesDir && !read.IsEmpty() && read[read.GetLength() - 1] != L'\\') {
+    read += L'\\';
+  }
+  CString problem;
+  if (read.IsEmpty()) {
+    problem = L"is empty";  // it would name the current folder, or with its "\" a root
+  } else if (read.GetLength() >= key.bufferSize) {
+    problem.Format(L"is longer than %d characters", key.bufferSize - 1);
+  }
+  if (problem.IsEmpty()) {
+    value = read;
+    return;
+  }
+  value = stringDefault;
+  CString text;
+  text.Format(L"Setting %s %s: the default \"%s\" is used.", key.name, problem.GetString(),
+              stringDefault);
+  Warn(text);
+}
+
+void LoadKey(const Key& key, LPCTSTR iniPath, LPCTSTR stringDefault) {
+  if (key.kind == Kind::String || key.kind == Kind::Folder) {
+    LoadText(key, iniPath, stringDefault);
     return;
   }
   // The default goes through as a signed int; the result is cut to the member's width.
-  const int n =
-      static_cast<int>(GetPrivateProfileIntW(key.section, key.name, key.intDefault, iniPath));
+  int n = static_cast<int>(GetPrivateProfileIntW(key.section, key.name, key.intDefault, iniPath));
+  if (key.low <= key.high) {
+    // The range is checked before the cut, so 65537 is no 1.
+    wchar_t text[32] = {};
+    const bool present =
+        GetPrivateProfileStringW(key.section, key.name, L"", text, 32, iniPath) > 0;
+    if (present && (!IsNumber(text) || n < key.low || n > key.high)) {
+      CString line;
+      line.Format(L"Setting %s=%s is outside %d to %d: the default %d is used.", key.name, text,
+                  key.low, key.high, key.intDefault);
+      Warn(line);
+      n = key.intDefault;
+    }
+  }
   switch (key.kind) {
     case Kind::Short:
       *static_cast<short*>(key.value) = static_cast<short>(n);
@@ -136,6 +208,7 @@ void LoadKey(const Key& key, LPCTSTR iniPath, LPCTSTR stringDefault) {
       *static_cast<BOOL*>(key.value) = n;
       break;
     case Kind::String:
+    case Kind::Folder:
       break;
   }
 }
@@ -153,6 +226,7 @@ BOOL SaveKey(const Key& key, LPCTSTR iniPath) {
       text.Format(L"%d", static_cast<int>(*static_cast<BOOL*>(key.value)));
       break;
     case Kind::String:
+    case Kind::Folder:
       text = *static_cast<CString*>(key.value);
       break;
   }
@@ -191,7 +265,6 @@ BOOL LoadSettings(LPCTSTR iniPath) {
                                                          : L"-";
       LoadKey(key, iniPath, stringDefault);
     }
-    if (SubFormat > 1) SubFormat = 1;
     return TRUE;
   } catch (CException* e) {
     e->Delete();
@@ -204,6 +277,8 @@ BOOL SaveSettings(LPCTSTR iniPath) {
   BOOL ok = FALSE;
   try {
     if (iniPath && *iniPath) {
+      // A file that went away since the start comes back Unicode, as start-up makes it.
+      AfxCreateUnicodeProfile(iniPath);
       ok = TRUE;
       for (int index : kSaveOrder) {
         if (!SaveKey(kKeys[index], iniPath)) {

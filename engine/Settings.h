@@ -59,9 +59,9 @@ constexpr WORD kMp3Bitrates[kMp3BitrateCount] = {8,  16,  24,  32,  40,  48,  56
                                                  96, 112, 128, 160, 192, 224, 256, 320};
 constexpr short kDefaultLameBits = 11;
 
-// Values are loaded as they stand, so a hand-edited file may hold anything: every use of
-// a value as a table index or a choice goes through these, which give the default
-// when the value is outside its range.
+// The load gives a value outside its range its default, but a value may still be set
+// in memory by other means: every use of a value as a table index or a choice goes
+// through these, which give the default when the value is outside its range.
 DWORD SampleRateOrDefault(int index);
 WORD Mp3BitrateOrDefault(int index);
 short OutputFormatOrDefault();
@@ -75,9 +75,12 @@ BOOL GetSettingsFolder(CString& folder);
 void GetDefaultOutputFolder(CString& folder);
 
 // Every key in the order of the file's table, each with its default; a missing file
-// gives every default. FALSE after logging "Error on loading settings!" as a warning
-// (also for a file that is there but cannot be read): the values read so far stay, the
-// rest hold their defaults. The caller tells the user.
+// gives every default. A number outside its key's range (or no number), a folder that
+// does not fit its buffer or is empty takes the key's default, and a Separator is
+// filtered as the Output page filters a typed one; each such key logs one warning. DesDir
+// gets its trailing "\" when it lacks one. FALSE after logging "Error on loading
+// settings!" as a warning (also for a file that is there but cannot be read): the values
+// read so far stay, the rest hold their defaults. The caller tells the user.
 BOOL LoadSettings(LPCTSTR iniPath);
 // Every key, then flushes the system's profile cache so the file is on disk. FALSE after
 // logging "Error on saving settings!" as a warning: keys written so far stay. The caller

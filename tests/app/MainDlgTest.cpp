@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -218,7 +219,9 @@ TEST_F(MainDlgTest, FirstRefreshWaitsForTheEndOfStartUp) {
   EXPECT_FALSE(::GetPropW(window, AfxGetApp()->m_pszAppName));
 }
 
-TEST_F(MainDlgTest, MissingSettingsFileIsCreatedEmptyAndLoadedNextTime) {
+// The file is created Unicode (its byte order mark alone), so a folder in any script comes
+// back; the warnings of the next start's load reach the event log.
+TEST_F(MainDlgTest, MissingSettingsFileIsCreatedUnicodeAndLoadedNextTime) {
   dlg.DestroyWindow();
   const CString ini = g_strSettingsFolder + L"\\Corvane.ini";
   ::DeleteFileW(ini);
@@ -230,16 +233,31 @@ TEST_F(MainDlgTest, MissingSettingsFileIsCreatedEmptyAndLoadedNextTime) {
     WaitForRefresh();
     first.DestroyWindow();
   }
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  ASSERT_TRUE(::GetFileAttributesExW(ini, GetFileExInfoStandard, &data));
-  EXPECT_EQ(data.nFileSizeLow, 0u);
+  std::string bytes;
+  if (FILE* f = _wfopen(ini, L"rb")) {
+    char buffer[16];
+    bytes.assign(buffer, fread(buffer, 1, sizeof(buffer), f));
+    fclose(f);
+  }
+  EXPECT_EQ(bytes, std::string("\xFF\xFE"));
 
+  const CString music = L"C:\\\u041c\u0443\u0437\u044b\u043a\u0430\\";
   ASSERT_TRUE(::WritePrivateProfileStringW(L"OUTPUT", L"OutputFormat", L"3", ini));
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"OUTPUT", L"FileStyle", L"99", ini));
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"OUTPUT", L"DesDir", music, ini));
   {
     OutputFormat = 2;
+    const INT_PTR from = LogSize();
     TestDlg next;
     ASSERT_TRUE(next.Create(IDD_CORVANE_DIALOG));
     EXPECT_EQ(OutputFormat, 3);
+    EXPECT_EQ(FileStyle, 11);
+    EXPECT_EQ(DesDir, music);
+    const std::vector<LogLine> lines = LogFrom(from);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], LogLine(LOG_INFO, L"Initializing main dialog..."));
+    EXPECT_EQ(lines[2].first, LOG_WARNING);
+    EXPECT_NE(lines[2].second.find(L"FileStyle=99"), std::wstring::npos);
     UseTestSettings();
     WaitForRefresh();
     next.DestroyWindow();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -454,6 +455,87 @@ TEST(CreateDirectoryPath, NothingFromPathsOfMaxPathOrMore) {
 // can give the path a root.
 TEST(CreateDirectoryPath, NoParentAnywhere) {
   EXPECT_FALSE(CreateDirectoryPath(L"1:\\no\\such\\drive"));
+}
+
+std::string FileBytes(const CString& path) {
+  std::string bytes;
+  if (FILE* f = _wfopen(path, L"rb")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) bytes.append(buffer, n);
+    fclose(f);
+  }
+  return bytes;
+}
+
+void PutBytes(const CString& path, const std::string& bytes) {
+  FILE* f = _wfopen(path, L"wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+// The names a playlist holds, read as players read it: UTF-8 after its mark, else ANSI.
+std::vector<std::wstring> PlaylistNames(const CString& path) {
+  std::string bytes = FileBytes(path);
+  UINT codePage = CP_ACP;
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    bytes.erase(0, 3);
+    codePage = CP_UTF8;
+  }
+  const CString text = AfxMultiByteToWide(bytes.data(), static_cast<int>(bytes.size()), codePage);
+  std::vector<std::wstring> names;
+  std::wstring all(text.GetString());
+  for (size_t start = 0, end; (end = all.find(L"\r\n", start)) != std::wstring::npos;
+       start = end + 2) {
+    names.push_back(all.substr(start, end - start));
+  }
+  return names;
+}
+
+// Names the ANSI code page holds keep the bytes playlists always had; the first that it
+// cannot hold turns the playlist into UTF-8 with its mark, the names already there
+// converted, and every name then reads back exactly.
+TEST(Playlist, NamesEveryFileExactly) {
+  ScratchFolder dir;
+  ASSERT_EQ(CStringA(L"\u00e9").GetLength(), 1) << "the test expects a single-byte ANSI code page";
+  const CString list = dir / L"\u0410\u043b\u044c\u0431\u043e\u043c.m3u";  // Альбом
+  const std::wstring cafe = L"01-Caf\u00e9 \u00d1.wav";
+  const std::wstring plain = L"02-Two.wav";
+  ASSERT_TRUE(AppendPlaylistLine(list, cafe.c_str()));
+  ASSERT_TRUE(AppendPlaylistLine(list, plain.c_str()));
+  EXPECT_EQ(FileBytes(list),
+            std::string(CStringA(cafe.c_str()).GetString()) + "\r\n" + "02-Two.wav\r\n");
+
+  const std::wstring cyrillic = L"03-\u041f\u0440\u0438\u0432\u0435\u0442.wav";  // Привет
+  const std::wstring others = L"04-\u6771\u4eac \U0001F3B5 \u0142.wav";          // CJK, emoji, ł
+  ASSERT_TRUE(AppendPlaylistLine(list, cyrillic.c_str()));
+  ASSERT_TRUE(AppendPlaylistLine(list, others.c_str()));
+  ASSERT_TRUE(AppendPlaylistLine(list, plain.c_str()));
+  const std::string bytes = FileBytes(list);
+  const std::string converted =
+      "\xEF\xBB\xBF"
+      "01-Caf\xC3\xA9 \xC3\x91.wav\r\n02-Two.wav\r\n";
+  EXPECT_EQ(bytes.substr(0, converted.size()), converted);
+  EXPECT_EQ(PlaylistNames(list), (std::vector<std::wstring>{cafe, plain, cyrillic, others, plain}));
+}
+
+// A new playlist whose first name needs it starts as UTF-8; an ANSI one whose names all
+// fit stays byte for byte what it was, whatever came before in it.
+TEST(Playlist, StartsInTheCodeOfItsFirstName) {
+  ScratchFolder dir;
+  const CString fresh = dir / L"fresh.m3u";
+  const std::wstring name = L"01-\u0410\u043b\u044c\u0444\u0430.wav";  // Альфа
+  ASSERT_TRUE(AppendPlaylistLine(fresh, name.c_str()));
+  EXPECT_EQ(FileBytes(fresh),
+            "\xEF\xBB\xBF"
+            "01-\xD0\x90\xD0\xBB\xD1\x8C\xD1\x84\xD0\xB0.wav\r\n");
+
+  const CString old = dir / L"old.m3u";
+  const std::string written = "first\r\nno line end";
+  PutBytes(old, written);
+  ASSERT_TRUE(AppendPlaylistLine(old, L"02.wav"));
+  EXPECT_EQ(FileBytes(old), written + "02.wav\r\n");
 }
 
 }  // namespace

@@ -253,6 +253,61 @@ TEST_F(RipJob, PlaylistAppendsAnsiNamesAndExistingFilesGetNumbers) {
   EXPECT_EQ(std::string(playlist.begin(), playlist.end()), lines);
 }
 
+std::string Utf8(const std::wstring& text) {
+  char buffer[1024] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
+  return buffer;
+}
+
+// Names the ANSI code page cannot hold: the files carry them, and the playlist, UTF-8
+// with its mark from its first such name on, lists exactly those files.
+TEST_F(RipJob, PlaylistNamesFilesTheCodePageCannotHold) {
+  LoadDisc("main");
+  g_cddbRecord.m_title = L"\u0410\u043b\u044c\u0431\u043e\u043c";
+  g_cddbRecord.m_trackTitles.SetAt(1, L"\u041f\u0440\u0438\u0432\u0435\u0442");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "playlist-cyrillic");
+  const RipRun run = RunRipJob(JobForRows({0, 1, 2}));
+  ASSERT_TRUE(run.Logged(L"Finished copying!"));
+  const std::wstring names[] = {L"01-One.wav", L"02-\u041f\u0440\u0438\u0432\u0435\u0442.wav",
+                                L"03-Three.wav"};
+  std::string lines = "\xEF\xBB\xBF";
+  for (const std::wstring& name : names) {
+    EXPECT_TRUE(ReadWav(folder + L"\\" + name).valid) << Utf8(name);
+    lines += Utf8(name) + "\r\n";
+  }
+  const std::vector<unsigned char> playlist =
+      ReadFileBytes(folder + L"\\\u0410\u043b\u044c\u0431\u043e\u043c.m3u");
+  EXPECT_EQ(std::string(playlist.begin(), playlist.end()), lines);
+}
+
+// A DesDir stored without its final "\" still holds the files: nothing lands beside it
+// named after it.
+TEST_F(RipJob, StoredFolderWithoutItsBackslashHoldsTheFiles) {
+  LoadDisc("main");
+  UseOutputFolder(RIP_TEST_OUT, "no-backslash");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "no-backslash/out");
+  const std::wstring ini = WinPath(std::string(RIP_TEST_OUT) + "/no-backslash.ini");
+  DeleteFileW(ini.c_str());
+  const wchar_t* keys[][3] = {{L"OUTPUT", L"OutputFormat", L"1"},
+                              {L"OUTPUT", L"FileStyle", L"3"},
+                              {L"OUTPUT", L"DesDir", folder.c_str()}};
+  for (const auto& key : keys) {
+    ASSERT_TRUE(WritePrivateProfileStringW(key[0], key[1], key[2], ini.c_str()));
+  }
+  ASSERT_TRUE(LoadSettings(ini.c_str()));
+  DeleteFileW(ini.c_str());
+  DriveNum = s_drive;
+  EXPECT_EQ(std::wstring(DesDir.GetString()), folder + L"\\");
+  const RipRun run = RunRipJob(JobForRows({0}));
+  ASSERT_TRUE(run.Logged(L"Finished copying!"));
+  EXPECT_TRUE(ReadWav(folder + L"\\01-One.wav").valid);
+  size_t outside = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder + L"\\..")) {
+    outside += entry.path().filename() != L"out";
+  }
+  EXPECT_EQ(outside, 0u);
+}
+
 // Every field empty (style <Tracktitle>, no album, no titles): the first file is ".wav",
 // the others get numbers instead of overwriting it, and all stay in DesDir. Without an
 // extension nothing names a file at all: the job stops at the first track, writing nothing.

@@ -4,7 +4,10 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "engine/OutputNaming.h"
+#include "framework/core/File.h"
 #include "tests/engine/LogCapture.h"
 
 namespace {
@@ -113,22 +116,155 @@ TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
   EXPECT_FALSE(DesDir.IsEmpty());
 }
 
-TEST_F(SettingsFile, ValuesAreCutAsTheirMembersAreWide) {
+TEST_F(SettingsFile, ValuesWithoutARangeAreCutAsTheirMembersAreWide) {
   WriteFile(
-      "[WAV]\r\nSubFormat=5\r\nFreq=99\r\n"
-      "[OUTPUT]\r\nSeparator=abcd\r\nDesDir=D:\\Rips\\\r\nVolume=65537\r\nWriteLog=1\r\n"
-      "[MISC]\r\nDbClk=70000\r\nDriveNum=-3\r\n");
+      "[WAV]\r\nSubFormat=0\r\n"
+      "[OUTPUT]\r\nSeparator=abcd\r\nDesDir=D:\\Rips\\\r\nWriteLog=1\r\n"
+      "[MISC]\r\nLastPage=65537\r\nDriveCount=70000\r\nDriveNum=-3\r\n");
+  LogCapture log;
   ASSERT_TRUE(LoadSettings(m_path.c_str()));
-  EXPECT_EQ(SubFormat, 1);
+  EXPECT_EQ(SubFormat, 0);
   EXPECT_EQ(Separator, L"ab");
   EXPECT_EQ(DesDir, L"D:\\Rips\\");
-  EXPECT_EQ(Volume, 1);  // 65537 cut to 16 bits
   EXPECT_EQ(WriteLog, 1);
-  EXPECT_EQ(DbClk, static_cast<short>(70000));
+  EXPECT_EQ(LastPage, 1);  // 65537 cut to 16 bits
+  EXPECT_EQ(DriveCount, static_cast<short>(70000));
   EXPECT_EQ(DriveNum, -3);
-  // Out of range values stay as they are; the checked lookups fall back.
-  EXPECT_EQ(Freq, 99);
-  EXPECT_EQ(SampleRateOrDefault(Freq), 44100u);
+  EXPECT_TRUE(LogCapture::Lines().empty());
+}
+
+// Each key with a range: values outside it (no number at all, or one the member's cut
+// would bring back into range) take the default with one warning naming the key; the
+// ends of the range load as they stand, silently.
+TEST_F(SettingsFile, ValuesOutsideTheirRangeTakeTheDefaultWithAWarning) {
+  struct Case {
+    const char* section;
+    const wchar_t* key;
+    int (*value)();
+    int fallback;
+    std::vector<const char*> outside;
+    std::vector<int> inside;
+  };
+  const Case cases[] = {
+      {"OUTPUT",
+       L"OutputFormat",
+       [] { return int(OutputFormat); },
+       2,
+       {"0", "4", "-1", "99999", "abc", "65537"},
+       {1, 3}},
+      {"OUTPUT", L"FileStyle", [] { return int(FileStyle); }, 11, {"-1", "13", "abc"}, {0, 12}},
+      {"OUTPUT", L"Volume", [] { return int(Volume); }, 100, {"101", "65537", "-1"}, {0, 100}},
+      {"OGG",
+       L"QualityCompression",
+       [] { return int(QualityCompression); },
+       3,
+       {"-2", "11", "x"},
+       {-1, 10}},
+      {"MISC", L"DbClk", [] { return int(DbClk); }, -1, {"2", "-2"}, {-1, 1}},
+      {"FREEDB", L"AlbumInfoSource", [] { return int(AlbumInfoSource); }, 0, {"3", "-1"}, {2}},
+      {"WAV", L"SubFormat", [] { return int(SubFormat); }, 1, {"5", "-1"}, {0}},
+      {"WAV", L"Freq", [] { return int(Freq); }, 7, {"11", "-1"}, {0, 10}},
+      {"MP3", L"LameFreq", [] { return int(LameFreq); }, 7, {"11"}, {0, 10}},
+      {"MP3", L"LameBits", [] { return int(LameBits); }, 11, {"17", "-1"}, {0, 16}},
+      {"MP3", L"LameChannel", [] { return int(LameChannel); }, 2, {"4", "-1"}, {0, 3}},
+  };
+  for (const Case& c : cases) {
+    const std::string key = CStringA(c.key).GetString();
+    for (const char* text : c.outside) {
+      SCOPED_TRACE(key + "=" + text);
+      WriteFile(("[" + std::string(c.section) + "]\r\n" + key + "=" + text + "\r\n").c_str());
+      Scramble();
+      LogCapture log;
+      ASSERT_TRUE(LoadSettings(m_path.c_str()));
+      EXPECT_EQ(c.value(), c.fallback);
+      const auto lines = LogCapture::Lines();
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(lines[0].first, 1);
+      EXPECT_NE(lines[0].second.find(c.key), std::wstring::npos)
+          << CStringA(lines[0].second.c_str()).GetString();
+    }
+    for (int value : c.inside) {
+      SCOPED_TRACE(key + "=" + std::to_string(value));
+      WriteFile(
+          ("[" + std::string(c.section) + "]\r\n" + key + "=" + std::to_string(value) + "\r\n")
+              .c_str());
+      Scramble();
+      LogCapture log;
+      ASSERT_TRUE(LoadSettings(m_path.c_str()));
+      EXPECT_EQ(c.value(), value);
+      EXPECT_TRUE(LogCapture::Lines().empty());
+    }
+  }
+}
+
+// The separator goes into every file name: it is filtered as the Output page filters a
+// typed one, with a warning when that changed it.
+TEST_F(SettingsFile, SeparatorIsFilteredAsTheOutputPageFiltersIt) {
+  const struct {
+    const char* stored;
+    const wchar_t* loaded;
+  } cases[] = {{"/", L"-"},   {"\\\\", L"--"}, {"a:", L"a-"}, {"?*x", L"--"},
+               {"%d", L"%d"}, {"_ ", L"_ "},   {"", L""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    WriteFile((std::string("[OUTPUT]\r\nSeparator=\"") + c.stored + "\"\r\n").c_str());
+    LogCapture log;
+    ASSERT_TRUE(LoadSettings(m_path.c_str()));
+    EXPECT_EQ(Separator, c.loaded);
+    EXPECT_EQ(Separator, SanitizeDelimiter(Separator));
+    const auto lines = LogCapture::Lines();
+    const bool changed = !(CString(c.stored) == c.loaded);
+    ASSERT_EQ(lines.size(), changed ? 1u : 0u);
+    if (changed) {
+      EXPECT_NE(lines[0].second.find(L"Separator"), std::wstring::npos);
+    }
+  }
+}
+
+// DesDir gets the "\" that nothing else puts between it and the file names; a folder
+// that does not fit its 255 characters is refused whole, never cut, and the cut value is
+// never saved back.
+TEST_F(SettingsFile, FoldersGetTheirBackslashAndAreRefusedRatherThanCut) {
+  CString output;
+  GetDefaultOutputFolder(output);
+  CString cache;
+  GetSettingsFolder(cache);
+  cache += L"\\Local CDDB";
+  const std::string fits = "D:\\" + std::string(251, 'd') + "\\";  // 255 characters
+  const struct {
+    const char* key;
+    std::string stored;
+    CString loaded;
+    bool warned;
+  } cases[] = {
+      {"DesDir", "D:\\Rips", L"D:\\Rips\\", false},
+      {"DesDir", "D:\\Rips\\", L"D:\\Rips\\", false},
+      {"DesDir", fits, CString(fits.c_str()), false},
+      {"DesDir", fits.substr(0, 255 - 1), CString(fits.c_str()), false},  // its "\" added
+      {"DesDir", fits.substr(0, 254) + "d", output, true},  // 255 and its "\" do not fit
+      {"DesDir", fits + "e\\", output, true},
+      {"DesDir", "D:\\" + std::string(2000, 'f') + "\\", output, true},
+      {"DesDir", "", output, true},
+      {"LocalCDDBDir", "C:\\Cache", L"C:\\Cache", false},
+      {"LocalCDDBDir", "C:\\" + std::string(253, 'c'), cache, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + "=" + c.stored.substr(0, 40));
+    const char* section = std::string(c.key) == "DesDir" ? "OUTPUT" : "FREEDB";
+    WriteFile(("[" + std::string(section) + "]\r\n" + c.key + "=" + c.stored + "\r\n").c_str());
+    LogCapture log;
+    ASSERT_TRUE(LoadSettings(m_path.c_str()));
+    const CString& loaded = std::string(c.key) == "DesDir" ? DesDir : LocalCDDBDir;
+    EXPECT_EQ(loaded, c.loaded);
+    const auto lines = LogCapture::Lines();
+    ASSERT_EQ(lines.size(), c.warned ? 1u : 0u);
+    if (c.warned) {
+      EXPECT_NE(lines[0].second.find(CString(c.key).GetString()), std::wstring::npos);
+    }
+    ASSERT_TRUE(SaveSettings(m_path.c_str()));
+    EXPECT_NE(ReadFile().find(std::string(c.key) + "=" + CStringA(c.loaded).GetString() + "\r\n"),
+              std::string::npos);
+  }
 }
 
 TEST_F(SettingsFile, SaveWritesEveryKeyInOrderAndLoadsBack) {
@@ -139,6 +275,7 @@ TEST_F(SettingsFile, SaveWritesEveryKeyInOrderAndLoadsBack) {
   LastPage = 2;
   DbClk = -1;
   QualityCompression = -1;
+  WriteFile("");  // an existing ANSI file stays one
   {
     LogCapture log;
     ASSERT_TRUE(SaveSettings(m_path.c_str()));
@@ -163,6 +300,46 @@ TEST_F(SettingsFile, SaveWritesEveryKeyInOrderAndLoadsBack) {
   EXPECT_EQ(LocalCDDBDir, L"C:\\Cache");
   EXPECT_EQ(DesDir, L"C:\\Out\\");
   EXPECT_EQ(Separator, L"--");
+}
+
+// The file start-up creates, and the one a save creates when it is missing, are UTF-16:
+// folders named in any script come back as they were saved. An existing UTF-8 file
+// (with its mark) stays UTF-8.
+TEST_F(SettingsFile, NamesInAnyScriptComeBackFromTheFilesItCreates) {
+  const CString music = L"C:\\\u041c\u0443\u0437\u044b\u043a\u0430\\";  // Музыка
+  const CString cache = L"C:\\\u041a\u044d\u0448 \u6771\u4eac";
+  const CString separator = L"\u0451";
+  for (bool atStartUp : {true, false}) {
+    SCOPED_TRACE(atStartUp ? "created at start-up" : "created by the save");
+    DeleteFileW(m_path.c_str());
+    if (atStartUp) {
+      ASSERT_TRUE(AfxCreateUnicodeProfile(m_path.c_str()));
+      EXPECT_EQ(ReadFile(), std::string("\xFF\xFE"));
+      EXPECT_FALSE(AfxCreateUnicodeProfile(m_path.c_str()));  // never over a file
+    }
+    DesDir = music;
+    LocalCDDBDir = cache;
+    Separator = separator;
+    ASSERT_TRUE(SaveSettings(m_path.c_str()));
+    EXPECT_EQ(ReadFile().substr(0, 2), std::string("\xFF\xFE"));
+    Scramble();
+    LogCapture log;
+    ASSERT_TRUE(LoadSettings(m_path.c_str()));
+    EXPECT_EQ(DesDir, music);
+    EXPECT_EQ(LocalCDDBDir, cache);
+    EXPECT_EQ(Separator, separator);
+    EXPECT_EQ(OutputFormat, 2);
+    EXPECT_TRUE(LogCapture::Lines().empty());
+  }
+
+  const std::string utf8Music = "C:\\\xD0\x9C\xD1\x83\xD0\xB7\xD1\x8B\xD0\xBA\xD0\xB0\\";
+  WriteFile(("\xEF\xBB\xBF[OUTPUT]\r\nDesDir=" + utf8Music + "\r\n").c_str());
+  ASSERT_TRUE(LoadSettings(m_path.c_str()));
+  EXPECT_EQ(DesDir, music);
+  ASSERT_TRUE(SaveSettings(m_path.c_str()));
+  const std::string saved = ReadFile();
+  EXPECT_EQ(saved.substr(0, 3), "\xEF\xBB\xBF");
+  EXPECT_NE(saved.find("DesDir=" + utf8Music + "\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsFile, VolumeIsWrittenUnsigned) {
