@@ -87,20 +87,22 @@ TEST(IniProfile, FileAtAPathIsCreatedUnicodeAndKeepsAnyScript) {
   EXPECT_EQ(head[0], 0xFF);
   EXPECT_EQ(head[1], 0xFE);
 
-  // An existing ANSI file is written as before: no mark put in front.
+  // An existing ANSI file (here an empty one, as the temporary name leaves it) is written
+  // as before: no mark put in front. Another file, since the system's profile cache may
+  // still know the first one by its name.
   ::DeleteFileW(path);
-  file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  ::CloseHandle(file);
+  wchar_t ansiPath[MAX_PATH];
+  ::GetTempFileNameW(folder, L"pro", 0, ansiPath);
+  g_testApp.m_pszProfileName = ansiPath;
   EXPECT_TRUE(g_testApp.WriteProfileString(L"Position", L"Name", L"plain"));
-  file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  file = ::CreateFileW(ansiPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   char ansi[64] = {};
   ::ReadFile(file, ansi, sizeof(ansi) - 1, &read, nullptr);
   ::CloseHandle(file);
   EXPECT_STREQ(ansi, "[Position]\r\nName=plain\r\n");
 
-  ::DeleteFileW(path);
+  ::DeleteFileW(ansiPath);
   g_testApp.m_pszRegistryKey = savedKey;
   g_testApp.m_pszProfileName = savedName;
 }
