@@ -29,6 +29,15 @@ CString FormatSpeed(double samples, double rate, double seconds) {
   return text;
 }
 
+// A finished job's elapsed time: whole seconds as while running, or the milliseconds of
+// a job shorter than one second, which would otherwise show as nothing at all.
+CString FormatFinalElapsed(DWORD ms) {
+  if (ms >= 1000) return FormatRipTime(ms / 1000.0);
+  CString text;
+  text.Format(L"%lu ms", static_cast<unsigned long>(ms));
+  return text;
+}
+
 }  // namespace
 
 CString FormatRipTime(double seconds) {
@@ -72,34 +81,37 @@ LRESULT CRippingProgress::OnRipProgress(WPARAM wParam, LPARAM lParam) {
 LRESULT CRippingProgress::OnRipLog(WPARAM wParam, LPARAM lParam) {
   std::unique_ptr<CString> text(reinterpret_cast<CString*>(wParam));
   if (!text) return 1;
-  const int level = static_cast<int>(lParam);
+  const int level = static_cast<int>(lParam & ~kRipLogAfterStop);
   EngineLog(*text, level);
   if (level > 1) {
     SetWindowText(*text);
     SetTaskbarState(TBPF_ERROR);
   }
-  // Warnings of a job that goes on (read retries) leave the buttons alone; once a
-  // failure has stopped the job they offer the folder and closing.
-  if (level >= 1 && !m_bRunning.load(std::memory_order_acquire) &&
-      !m_bCancelled.load(std::memory_order_acquire)) {
-    ShowFinishedButtons();
+  // Warnings of a job that goes on (read retries) leave the window alone. A failure
+  // clears the running flag before it posts its line, so the first line posted after the
+  // stop (of a job not cancelled) names what stopped it.
+  if (level >= 1 && (lParam & kRipLogAfterStop) && !m_bCancelled.load(std::memory_order_acquire)) {
+    ShowStoppedOnError(*text);
   }
   return 1;
 }
 
+void CRippingProgress::ShowStoppedOnError(const CString& text) {
+  if (m_bStopShown) return;
+  m_bStopShown = TRUE;
+  const CString stopped = L"Stopped on an error: " + text;
+  SetWindowText(stopped);
+  SetDlgItemText(IDC_RIP_STATUS, stopped);
+  ShowFinishedButtons();
+  SetTaskbarState(TBPF_ERROR);
+}
+
 LRESULT CRippingProgress::OnRipStatus(WPARAM wParam, LPARAM lParam) {
   std::unique_ptr<CString> text(reinterpret_cast<CString*>(lParam));
-  if (!text) return 1;
+  // A track that started just before a failure stopped the job must not cover the stop.
+  if (!text || m_bStopShown) return 1;
   if (wParam == 0) {
     SetDlgItemText(IDC_RIP_STATUS, *text);
-    // Every track starts unpaused (the encoder clears the flag just before this line): a
-    // button still offering "Resume" would now pause the job instead.
-    CString button;
-    GetDlgItemText(IDC_RIP_PAUSE, button);
-    if (m_bRunning.load(std::memory_order_acquire) && !m_bPaused.load() && button == L"Resume") {
-      SetDlgItemText(IDC_RIP_PAUSE, L"Pause");
-      SetTaskbarState(TBPF_NORMAL);
-    }
   } else if (wParam == 2) {
     SetWindowText(*text);
   }
@@ -108,6 +120,17 @@ LRESULT CRippingProgress::OnRipStatus(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CRippingProgress::OnRipFinished(WPARAM, LPARAM) {
   m_bRunning.store(FALSE, std::memory_order_release);
+  // The job's real final figures: the running display refreshes only every 10th progress
+  // message and after the first 0.1 s, so a short job would keep its initial ones.
+  const DWORD now = GetTickCount();
+  const DWORD trackMs = now - m_dwTrackStartTime.load();
+  const DWORD jobMs = now - m_dwJobStartTime.load();
+  m_trackElapsed.SetWindowText(FormatFinalElapsed(trackMs));
+  m_jobElapsed.SetWindowText(FormatFinalElapsed(jobMs));
+  SetDlgItemText(IDC_RIP_TRACK_SPEED, FormatSpeed(m_nTrackSamplesDone.load(), m_fRealTimeSampleRate,
+                                                  (trackMs ? trackMs : 1) / 1000.0));
+  SetDlgItemText(IDC_RIP_JOB_SPEED, FormatSpeed(m_nJobSamplesDone.load(), m_fRealTimeSampleRate,
+                                                (jobMs ? jobMs : 1) / 1000.0));
   SetDlgItemText(IDC_RIP_TRACK_PERCENT, L"100.00%");
   m_trackProgress.SetPos(100);
   m_trackTimeLeft.SetWindowText(L"00:00:00");
@@ -134,10 +157,17 @@ void CRippingProgress::OnPause() {
     SetTaskbarState(paused ? TBPF_PAUSED : TBPF_NORMAL);
     return;
   }
-  // After the run: the folder of the last file (empty before any file was named).
+  // After the run: the folder of the last file (empty before any file was named). A
+  // failure in the reader or converter stops the job while the encoder may still be
+  // naming its file, so the path is read once every worker has ended.
+  StopThreads();
   const int cut = m_strLastOutputPath.ReverseFind(L'\\');
   const CString folder = cut < 0 ? CString() : m_strLastOutputPath.Left(cut);
-  ShellExecuteW(m_hWnd, L"open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+  if (m_openFolder) {
+    m_openFolder(folder);
+  } else {
+    ShellExecuteW(m_hWnd, L"open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+  }
 }
 
 void CRippingProgress::OnViewLog() {

@@ -5,6 +5,9 @@
 // RingBuffer.h). Every wait is a Sleep(1) poll that also watches the running flag, so
 // clearing that flag ends all three within a few milliseconds. A failure clears the flag
 // first and then posts its line, so the window sees a stopped job when the line arrives.
+// A sector that never reads is the exception: what the reader had already put into the
+// rings is still encoded, so the reader only marks the failure, the converter passes on
+// what is left, and the encoder stops the job once the failing track's file is done.
 #include <windows.h>
 
 #include <objbase.h>
@@ -22,6 +25,7 @@
 namespace {
 
 constexpr DWORD kStartDelayMs = 500;
+constexpr DWORD kPausedPollMs = 100;  // as the writers wait while paused
 constexpr uint32_t kStagingSamples = 16384;
 
 // The converter's staging buffers, one per callback; only one job runs at a time.
@@ -30,6 +34,10 @@ short g_soxOutputStaging[kStagingSamples];
 
 bool Running(const CRippingProgress* job) {
   return job->m_bRunning.load(std::memory_order_acquire) != FALSE;
+}
+
+bool ReadFailed(const CRippingProgress* job) {
+  return job->m_nReadFailedTrack.load(std::memory_order_acquire) >= 0;
 }
 
 void Stop(CRippingProgress* job) { job->m_bRunning.store(FALSE, std::memory_order_release); }
@@ -56,6 +64,15 @@ int SoxInputFromRing(sox_effect_t* effect, sox_sample_t* out, size_t* count) noe
     if (!Running(job)) {
       *count = 0;
       return SOX_EOF;
+    }
+    if (ReadFailed(job)) {
+      // Nothing more will come: what the ring holds now is the rest of the input.
+      n = job->m_pRingIn->ReadableCount() / channels * channels;
+      if (n == 0) {
+        *count = 0;
+        return SOX_EOF;
+      }
+      break;
     }
     Sleep(1);
   }
@@ -117,7 +134,8 @@ const sox_effect_handler_t* GetOutputEffectHandler() {
 
 void CRippingProgress::ReadAllTracks() {
   Sleep(kStartDelayMs);
-  for (INT_PTR i = 0; i < m_jobList.GetSize() && Running(this); ++i) {
+  for (INT_PTR i = 0; i < m_jobList.GetSize() && Running(this) && !ReadFailed(this); ++i) {
+    m_nReaderTrack = static_cast<int>(i);
     ReadTrack(m_jobList[i].nFirstSector, m_jobList[i].nSectors);
   }
   // Without a converter the reader feeds the encoder: the whole job is in the ring now.
@@ -166,7 +184,11 @@ void CRippingProgress::ReadTrack(int32_t firstSector, int32_t sectors) {
         // Both right after the last failure, the transport status first.
         const int transportError = CDLib().GetAspiLibAspiError() & 0xFF;
         const int libError = CDLib().GetAspiLibError();
-        Stop(this);
+        // The running flag stays set: the samples read so far are still encoded. Release,
+        // so whoever sees the failure sees every sample written before it.
+        m_nReadFailedSector = s;
+        m_nReadFailedTrack.store(m_nReaderTrack, std::memory_order_release);
+        if (m_pEncoderRing == m_pRingIn) m_bSourceEnded.store(TRUE, std::memory_order_release);
         PostLog(FormatText(L"Error at sector %d (error code: %d, %d)", s, libError, transportError),
                 1);
         PostLog(L"Reach Maximum Retries, Forced to Stop.", 2);
@@ -262,12 +284,25 @@ void CRippingProgress::EncodeAllTracks() {
     m_nCurrentTrack.store(0);
     const INT_PTR count = m_jobList.GetSize();
     while (Running(this) && m_nCurrentTrack.load() < count) {
+      // A pause, and the cancel question, hold the job between tracks as well.
+      while (m_bPaused.load(std::memory_order_acquire) && Running(this)) Sleep(kPausedPollMs);
+      if (!Running(this)) break;
       CString* caption =
           new CString(FormatText(L"%d/%d", m_nCurrentTrack.load() + 1, static_cast<int>(count)));
       if (!::PostMessageW(m_hWnd, WM_RIP_STATUS, 2, reinterpret_cast<LPARAM>(caption))) {
         delete caption;
       }
       RipTrack(BuildOutputFolder());
+      // After a read failure the failing track's file holds what was read: the job ends
+      // with it, and the log says which file that is.
+      const int failed = m_nReadFailedTrack.load(std::memory_order_acquire);
+      if (failed >= 0 && m_nCurrentTrack.load() >= failed && Running(this)) {
+        Stop(this);
+        PostLog(FormatText(L"Read error at sector %d: \"%s\" holds what was read before it",
+                           m_nReadFailedSector, m_strLastOutputPath.GetString()),
+                2);
+        break;
+      }
       m_nCurrentTrack.store(static_cast<unsigned short>(m_nCurrentTrack.load() + 1));
     }
   } catch (CFileException* e) {

@@ -50,7 +50,8 @@ void CRippingProgress::RipTrack(const CString& folder) {
   CString text;
   text.Format(L"Rip track(s) to \"%s\"", m_strLastOutputPath.GetString());
   PostLog(text, 0);
-  m_bPaused.store(FALSE, std::memory_order_release);
+  // The paused flag stays as the user (or the cancel question) left it: a pause holds
+  // across tracks.
   m_bCancelled.store(FALSE, std::memory_order_release);
 
   // Sent: the window shows the destination before the file is written.
@@ -210,5 +211,8 @@ void CRippingProgress::SendProgress(DWORD trackTotal, DWORD jobTotal) {
 
 void CRippingProgress::PostLog(const CString& text, int level) {
   auto* line = new CString(text);
-  if (!::PostMessageW(m_hWnd, WM_RIP_LOG, reinterpret_cast<WPARAM>(line), level)) delete line;
+  const LPARAM stopped = m_bRunning.load(std::memory_order_acquire) ? 0 : kRipLogAfterStop;
+  if (!::PostMessageW(m_hWnd, WM_RIP_LOG, reinterpret_cast<WPARAM>(line), level | stopped)) {
+    delete line;
+  }
 }

@@ -146,6 +146,10 @@ BOOL CRippingProgress::OnInitDialog() {
   m_bRunning.store(FALSE);
   m_bPaused.store(FALSE);
   m_bSourceEnded.store(FALSE);
+  m_nReadFailedTrack.store(-1);
+  m_nReadFailedSector = 0;
+  m_nReaderTrack = 0;
+  m_bStopShown = FALSE;
   m_nCurrentTrack.store(0);
   m_nJobSamplesDone.store(0);
   m_nTrackSamplesDone.store(0);
@@ -347,7 +351,8 @@ void CRippingProgress::OnDestroy() {
   MSG msg;
   while (PeekMessageW(&msg, m_hWnd, WM_RIP_PROGRESS, WM_RIP_FINISHED, PM_REMOVE)) {
     if (msg.message == WM_RIP_LOG && msg.wParam) {
-      EngineLog(*reinterpret_cast<CString*>(msg.wParam), static_cast<int>(msg.lParam));
+      EngineLog(*reinterpret_cast<CString*>(msg.wParam),
+                static_cast<int>(msg.lParam & ~kRipLogAfterStop));
     }
     ReleaseRipPayload(msg);
   }

@@ -31,6 +31,10 @@ constexpr UINT WM_RIP_PROGRESS = WM_USER + 100;  // wParam float* track %, lPara
 constexpr UINT WM_RIP_LOG = WM_USER + 101;       // wParam CString* text, lParam level 0..2
 constexpr UINT WM_RIP_STATUS = WM_USER + 102;  // wParam 0 status line / 2 caption, lParam CString*
 constexpr UINT WM_RIP_FINISHED = WM_USER + 105;  // sent once after a complete run
+// Or'ed into WM_RIP_LOG's level by a worker that posts the line after the job's running
+// flag was cleared: a failure clears the flag first, so its line carries this, while a
+// line of the running job that is handled only after the stop does not.
+constexpr LPARAM kRipLogAfterStop = 0x100;
 
 // The record for lame_enc.dll from the MP3 settings (LameFreq, LameChannel, LameBits) and
 // the fixed quality: what every MP3 rip, and the bare-encoder benchmark, encodes with.
@@ -70,6 +74,9 @@ class CRippingProgress : public CResizeDlg {
   // reader asks it before each track. Unset: only the no-disc flag is checked.
   std::function<BOOL()> m_isAudioCD;
 
+  // Opens the folder for the "Open Dir" button. Unset: the shell's "open".
+  std::function<void(const CString& folder)> m_openFolder;
+
   // ---- used by the worker threads and the writers --------------------------------------
 
   // Reader, converter and encoder loops (thread procedures below run them).
@@ -104,7 +111,7 @@ class CRippingProgress : public CResizeDlg {
   // one of a track) with the current counters.
   void PostProgress(DWORD trackTotal, DWORD jobTotal);
   void SendProgress(DWORD trackTotal, DWORD jobTotal);
-  // Posts one WM_RIP_LOG line.
+  // Posts one WM_RIP_LOG line (marked kRipLogAfterStop once the job has stopped).
   void PostLog(const CString& text, int level);
   // A writer's failure: stops the job and logs text at level 1.
   void FailTrack(const CString& text);
@@ -139,8 +146,8 @@ class CRippingProgress : public CResizeDlg {
 
   std::atomic<DWORD> m_dwTrackStartTime{0};  // GetTickCount() at the writer's start
   std::atomic<DWORD> m_dwJobStartTime{0};
-  // Path of the file being written; after the job, the last one. The encoder writes it
-  // while running; the window reads it only after the run (the Open Dir button).
+  // Path of the file being written; after the job, the last one. The encoder writes it;
+  // the window reads it only once the workers have ended (the Open Dir button).
   CString m_strLastOutputPath;
 
   // How the flags work: the user-interface thread sets paused and cancelled and clears
@@ -188,6 +195,14 @@ class CRippingProgress : public CResizeDlg {
   // written its last sample; release, so the writer that sees it sees every sample.
   std::atomic<BOOL> m_bSourceEnded{FALSE};
 
+  // A read that failed for good: the job index of its track (-1: none) and its first
+  // sector. The reader sets the sector, then the index (release); the running flag stays
+  // set, so what was read before is still encoded, and the encoder ends the job after that
+  // track. A cancel still clears the running flag and stops everything at once.
+  std::atomic<int> m_nReadFailedTrack{-1};
+  int32_t m_nReadFailedSector = 0;
+  int m_nReaderTrack = 0;  // the reader's current job index (reader thread only)
+
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
   void OnCancel() override;
@@ -213,9 +228,13 @@ class CRippingProgress : public CResizeDlg {
   void SetTaskbarState(int state);
   void SetTaskbarValue(int completed);
   void ShowFinishedButtons();
+  // Caption, status line, buttons and taskbar of a job that a failure has stopped; the
+  // first call names the failure, later ones change nothing.
+  void ShowStoppedOnError(const CString& text);
 
   std::unique_ptr<RipRing> m_ownRingA, m_ownRingB;
   BOOL m_bThreadsStopped = FALSE;
+  BOOL m_bStopShown = FALSE;  // user-interface thread only
 };
 
 // The running job (null when none): the converter's libsox handlers find it here.

@@ -325,6 +325,46 @@ TEST_F(RipEncode, CancelledTracksStayPlayableWithoutTags) {
   }
 }
 
+// A sector of track 2 that never reads, reached while track 1 is still being encoded:
+// track 1 comes out whole, track 2's file holds the sectors read before the failing read
+// (225 to 276), the last line names it, and track 3 is never started.
+TEST_F(RipEncode, ReadErrorInTrack2KeepsEverythingReadBeforeIt) {
+  LoadDisc("early-error");
+  for (short format : {2, 3}) {
+    SCOPED_TRACE(format);
+    OutputFormat = format;
+    const std::wstring folder =
+        UseOutputFolder(RIP_TEST_OUT, format == 2 ? "enc-mp3-read-error" : "enc-ogg-read-error");
+    const std::vector<TrackData> job = JobForRows({0, 1, 2});
+    const RipRun run = RunRipJob(job);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_FALSE(run.Logged(L"Finished copying!"));
+    const wchar_t* ext = format == 2 ? L".mp3" : L".ogg";
+    const std::wstring partial = folder + L"\\02-Two" + ext;
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(run.log.back().second,
+              L"Read error at sector 277: \"" + partial + L"\" holds what was read before it");
+    const uint64_t frames[] = {uint64_t(job[0].nSectors) * kFramesPerSector,
+                               uint64_t(277 - job[1].nFirstSector) * kFramesPerSector};
+    const std::wstring paths[] = {folder + L"\\01-One" + ext, partial};
+    for (int t = 0; t < 2; ++t) {
+      SCOPED_TRACE(t + 1);
+      if (format == 2) {
+        const Mp3Layout mp3 = ParseMp3(ReadFileBytes(paths[t]));
+        ASSERT_TRUE(mp3.valid);
+        ASSERT_TRUE(mp3.info);
+        EXPECT_NEAR(double((mp3.frames - 1) * 1152 - mp3.delay - mp3.padding), double(frames[t]),
+                    1.0);
+      } else {
+        const OggDecoded ogg = DecodeOgg(paths[t]);
+        ASSERT_TRUE(ogg.valid);
+        EXPECT_EQ(uint64_t(ogg.frames), frames[t]);
+      }
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + L"\\03-Three" + ext));
+  }
+}
+
 // ---- Ogg Vorbis ---------------------------------------------------------------------------
 
 TEST_F(RipEncode, OggFilesDecodeToTheTrackLengthWithTheirComments) {
@@ -389,6 +429,9 @@ TEST_F(RipEncode, OggQualityRangeAndRefusedSetup) {
   ASSERT_FALSE(run.timedOut);
   EXPECT_EQ(run.CountLogged(L"Invalid Ogg Vorbis format."), 1);
   EXPECT_FALSE(run.Logged(L"Finished copying!"));
+  EXPECT_EQ(run.captions.back(), L"Stopped on an error: Invalid Ogg Vorbis format.");
+  EXPECT_EQ(run.statusText, L"Stopped on an error: Invalid Ogg Vorbis format.");
+  EXPECT_EQ(run.pauseText, L"Open Dir");
   EXPECT_EQ(std::filesystem::file_size(folder + L"\\02-Two.ogg"), 0u);
   EXPECT_FALSE(std::filesystem::exists(folder + L"\\03-Three.ogg"));
 }

@@ -108,6 +108,11 @@ class CObservedJob : public CRippingProgress {
     m_run.cancelText = WindowText(::GetDlgItem(m_hWnd, IDCANCEL));
     m_run.trackPercent = WindowText(::GetDlgItem(m_hWnd, IDC_RIP_TRACK_PERCENT));
     m_run.jobPercent = WindowText(::GetDlgItem(m_hWnd, IDC_RIP_JOB_PERCENT));
+    m_run.statusText = WindowText(::GetDlgItem(m_hWnd, IDC_RIP_STATUS));
+    m_run.trackElapsed = WindowText(::GetDlgItem(m_hWnd, IDC_RIP_TRACK_ELAPSED));
+    m_run.jobElapsed = WindowText(::GetDlgItem(m_hWnd, IDC_RIP_JOB_ELAPSED));
+    m_run.trackSpeed = WindowText(::GetDlgItem(m_hWnd, IDC_RIP_TRACK_SPEED));
+    m_run.jobSpeed = WindowText(::GetDlgItem(m_hWnd, IDC_RIP_JOB_SPEED));
   }
   RipRun& m_run;
 };

@@ -37,7 +37,8 @@ struct RipRun {
   int threadsBefore = 0;
   int threadsAfter = 0;
   // Figures of the window at its end (read in WM_DESTROY order: before it goes).
-  std::wstring pauseText, cancelText, trackPercent, jobPercent;
+  std::wstring pauseText, cancelText, trackPercent, jobPercent, statusText;
+  std::wstring trackElapsed, jobElapsed, trackSpeed, jobSpeed;
 
   bool Logged(const std::wstring& text) const;
   int CountLogged(const std::wstring& prefix) const;

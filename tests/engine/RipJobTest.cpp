@@ -137,6 +137,10 @@ TEST_F(RipJob, StereoCdRateWavIsTheDiscAudioAndTheWindowEndsFinished) {
   EXPECT_EQ(run.cancelText, L"Finish");
   EXPECT_EQ(run.trackPercent, L"100.00%");
   EXPECT_EQ(run.jobPercent, L"100.00%");
+  // A job of a few seconds of audio may take less than one: its figures still show.
+  double speed = 0;
+  EXPECT_EQ(swscanf(run.jobSpeed.c_str(), L" %lfx", &speed), 1);
+  EXPECT_GT(speed, 0.0) << std::string(run.jobElapsed.begin(), run.jobElapsed.end());
   // Closing a finished job asks nothing, and no worker outlives it.
   EXPECT_TRUE(g_ripTestApp.m_boxes.empty());
   EXPECT_EQ(run.result, IDCANCEL);
@@ -449,45 +453,92 @@ int32_t __cdecl RecordTransportError() {
   return 0x1234;  // only the low 8 bits are shown
 }
 
-// A sector that never reads: five retries, the error and the stop line, no finish; the
-// track before it is complete and the one being written keeps a true header. The error
-// codes are asked for right after the last failure, the transport status first.
-TEST_F(RipJob, ReadFailingForeverStopsTheJobAndKeepsEarlierTracks) {
-  LoadDisc("broken");
-  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "broken");
-  const std::vector<TrackData> job = JobForRows({0, 1});
-  CDGrabberApi recording = CDLib();
-  recording.GetAspiLibError = RecordLibError;
-  recording.GetAspiLibAspiError = RecordTransportError;
-  g_errorCalls.clear();
-  SetCDGrabberApi(&recording);
-  const RipRun run = RunRipJob(job);
-  SetCDGrabberApi(nullptr);
-  ASSERT_FALSE(run.timedOut);
+// A sector that never reads: five retries, the error and the stop line, no finish. What
+// the reader had read before it is still written, whether the failure comes long after
+// the writer is through track 1 ("broken") or while it is still at it ("early-error",
+// also through the converter): the tracks before are complete, the failing track's file
+// holds the sectors before the failing read and the last line names it, and no later
+// track is started. The error codes are asked for right after the last failure, the
+// transport status first.
+TEST_F(RipJob, ReadFailingForeverStopsTheJobAfterWritingWhatWasRead) {
+  struct Case {
+    const char* name;
+    const char* disc;
+    std::vector<int> rows;
+    int32_t failingRead;  // first sector of the read that fails
+    BOOL channel;
+    short freq;
+  };
+  const Case cases[] = {
+      {"broken", "broken", {0, 1}, 1294, TRUE, kCDRateIndex},
+      {"early-error", "early-error", {0, 1, 2}, 277, TRUE, kCDRateIndex},
+      {"early-error mono", "early-error", {0, 1, 2}, 277, FALSE, kCDRateIndex},
+      {"early-error 22050", "early-error", {0, 1, 2}, 277, TRUE, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoadDisc(c.disc);
+    Channel = c.channel;
+    Freq = c.freq;
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, c.disc);
+    const std::vector<TrackData> job = JobForRows(c.rows);
+    CDGrabberApi recording = CDLib();
+    recording.GetAspiLibError = RecordLibError;
+    recording.GetAspiLibAspiError = RecordTransportError;
+    g_errorCalls.clear();
+    SetCDGrabberApi(&recording);
+    const RipRun run = RunRipJob(job);
+    SetCDGrabberApi(nullptr);
+    ASSERT_FALSE(run.timedOut);
 
-  EXPECT_EQ(run.CountLogged(L"Retry "), 5);
-  for (int n = 1; n <= 5; ++n) {
-    EXPECT_TRUE(run.Logged(L"Retry " + std::to_wstring(n) + L" to read sector 1294"));
-  }
-  const std::vector<std::string> order = {"transport", "lib"};
-  EXPECT_EQ(g_errorCalls, order);
-  bool errorLine = false;
-  for (const auto& line : run.log) {
-    if (line.second == L"Error at sector 1294 (error code: 21, 52)") errorLine = line.first == 1;
-  }
-  EXPECT_TRUE(errorLine);
-  const std::pair<int, std::wstring> stop{2, L"Reach Maximum Retries, Forced to Stop."};
-  EXPECT_EQ(run.log.back(), stop);
-  EXPECT_FALSE(run.Logged(L"Finished copying!"));
-  EXPECT_EQ(run.captions.back(), L"Reach Maximum Retries, Forced to Stop.");
-  EXPECT_EQ(run.pauseText, L"Open Dir");
-  EXPECT_EQ(run.cancelText, L"Finish");
-  EXPECT_TRUE(g_ripTestApp.m_boxes.empty());
+    const std::wstring sector = std::to_wstring(c.failingRead);
+    EXPECT_EQ(run.CountLogged(L"Retry "), 5);
+    for (int n = 1; n <= 5; ++n) {
+      EXPECT_TRUE(run.Logged(L"Retry " + std::to_wstring(n) + L" to read sector " + sector));
+    }
+    const std::vector<std::string> order = {"transport", "lib"};
+    EXPECT_EQ(g_errorCalls, order);
+    bool errorLine = false;
+    for (const auto& line : run.log) {
+      if (line.second == L"Error at sector " + sector + L" (error code: 21, 52)") {
+        errorLine = line.first == 1;
+      }
+    }
+    EXPECT_TRUE(errorLine);
+    EXPECT_TRUE(run.Logged(L"Reach Maximum Retries, Forced to Stop."));
+    const std::wstring partialPath = folder + L"\\02-Two.wav";
+    const std::pair<int, std::wstring> last{2, L"Read error at sector " + sector + L": \"" +
+                                                   partialPath +
+                                                   L"\" holds what was read before it"};
+    EXPECT_EQ(run.log.back(), last);
+    EXPECT_FALSE(run.Logged(L"Finished copying!"));
+    EXPECT_EQ(run.captions.back(), L"Stopped on an error: " + last.second);
+    EXPECT_EQ(run.statusText, L"Stopped on an error: " + last.second);
+    EXPECT_EQ(run.pauseText, L"Open Dir");
+    EXPECT_EQ(run.cancelText, L"Finish");
+    EXPECT_TRUE(g_ripTestApp.m_boxes.empty());
 
-  ExpectSameAudio(ReadWav(folder + L"\\01-One.wav"), job[0]);
-  const WavInfo partial = ReadWav(folder + L"\\02-Two.wav");
-  ExpectHeaderMatchesFile(partial, L"02-Two.wav");
-  EXPECT_LT(partial.dataSize, uint32_t(job[1].nSectors) * kSectorBytes);
+    TrackData read = job[1];
+    read.nSectors = c.failingRead - read.nFirstSector;
+    const WavInfo first = ReadWav(folder + L"\\01-One.wav");
+    const WavInfo partial = ReadWav(partialPath);
+    ExpectHeaderMatchesFile(first, L"01-One.wav");
+    ExpectHeaderMatchesFile(partial, L"02-Two.wav");
+    if (c.channel && c.freq == kCDRateIndex) {
+      ExpectSameAudio(first, job[0]);
+      ExpectSameAudio(partial, read);
+    } else {
+      // Output samples of s sectors at the case's rate and channels.
+      auto samples = [&c](int32_t sectors) {
+        return static_cast<uint32_t>(
+            sectors * 1176.0 * kSampleRates[c.freq] / 44100 / (c.channel ? 1 : 2) + 0.5);
+      };
+      EXPECT_EQ(first.dataSize, samples(job[0].nSectors) * 2);
+      // The rate filter's delay shifts a few samples across the boundary.
+      EXPECT_NEAR(double(partial.dataSize), double(samples(read.nSectors) * 2), 2 * 64);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + L"\\03-Three.wav"));
+  }
 }
 
 // A delivery that is not exactly the sectors asked for, or does not fit the block, counts
@@ -553,11 +604,12 @@ TEST_F(RipJob, NoAudioDiscStopsTheJobSilently) {
 TEST_F(RipJob, CancelWhileTheEncoderSendsEndsWithoutTermination) {
   LoadDisc("main");
   UseOutputFolder(RIP_TEST_OUT, "cancel-send");
-  // The question is asked before the encoder starts; it is held up until the encoder has
-  // had time to start its first track and block in its send to this (held) thread.
-  g_ripTestApp.m_whileAsking = [] { Sleep(1500); };
-  const RipRun run = RunRipJob(JobForRows({0, 1, 2}), {ClickWhileRunning(IDCANCEL)});
-  g_ripTestApp.m_whileAsking = nullptr;
+  // This thread is held until the encoder has had time to start its first track and
+  // block in its send to it; the question (a pause) comes only then.
+  const RipRun run = RunRipJob(JobForRows({0, 1, 2}), {[](CRippingProgress& j) {
+                                 Sleep(1500);
+                                 return ClickWhileRunning(IDCANCEL)(j);
+                               }});
   ASSERT_FALSE(run.timedOut);
   EXPECT_EQ(run.result, IDCANCEL);
   EXPECT_TRUE(
@@ -647,35 +699,140 @@ TEST_F(RipJob, CancelMidTrackLeavesAValidPartialFileAndNoThreads) {
   EXPECT_FALSE(std::filesystem::exists(folder + L"\\02-Two.wav"));
 }
 
-// Pause pressed before the first track starts: the track starts unpaused, and the button
-// says so.
-TEST_F(RipJob, ATrackStartsUnpausedAndTheButtonFollows) {
+// Runs this thread's messages for ms, as a message box does while it is up.
+void PumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(5);
+  }
+}
+
+// Sees the messages sent to this thread's windows before their handlers do.
+std::function<void(const CWPSTRUCT&)> g_onSent;
+LRESULT CALLBACK SentHook(int code, WPARAM wParam, LPARAM lParam) noexcept {
+  if (code >= 0 && g_onSent) g_onSent(*reinterpret_cast<const CWPSTRUCT*>(lParam));
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A pause, and the cancel question, hold the job until they end, also across a track
+// boundary: pressed before the first track starts, or right after the writer has taken
+// the last samples of track 1 (while it sends that track's final progress), nothing
+// more is ripped meanwhile, and a paused job's button keeps offering "Resume". Then the
+// job runs to its end.
+TEST_F(RipJob, PauseAndTheCancelQuestionHoldTheJobAcrossTracks) {
+  struct Case {
+    const char* name;
+    UINT button;                // pressed to hold the job
+    bool atStart;               // before the first track, else at the end of track 1
+    const wchar_t* buttonText;  // button 1206 while held
+  };
+  const Case cases[] = {
+      {"paused before the first track", IDC_RIP_PAUSE, true, L"Resume"},
+      {"paused at the end of track 1", IDC_RIP_PAUSE, false, L"Resume"},
+      {"asked at the end of track 1", IDCANCEL, false, L"Pause"},
+  };
   LoadDisc("main");
-  UseOutputFolder(RIP_TEST_OUT, "pause-early");
-  HoldReadsFrom(100);  // the job keeps running until the steps are done
-  std::wstring before, after;
-  BOOL pausedAfter = TRUE;
-  const RipRun run =
-      RunRipJob(JobForRows({0, 1, 2}),
-                {ClickWhileRunning(IDC_RIP_PAUSE),
-                 [&](CRippingProgress& j) {
-                   before = WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_PAUSE));
-                   return true;
-                 },
-                 [](CRippingProgress& j) {
-                   return !WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_STATUS)).empty();
-                 },
-                 [&](CRippingProgress& j) {
-                   after = WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_PAUSE));
-                   pausedAfter = j.m_bPaused.load();
-                   return true;
-                 },
-                 ReleaseReads(), WaitUntilStopped(), Click(IDCANCEL)});
+  const std::vector<TrackData> job = JobForRows({0, 1, 2});
+  g_ripTestApp.m_answer = IDNO;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "hold");
+    const DWORD expectedHeld = c.atStart ? 0 : DWORD(job[0].nSectors) * 1176;
+    std::atomic<bool> held{false};
+    DWORD samplesHeld = 0;
+    BOOL pausedHeld = FALSE;
+    std::wstring buttonHeld;
+    auto record = [&](CRippingProgress& j) {
+      samplesHeld = j.m_nJobSamplesDone.load();
+      pausedHeld = j.m_bPaused.load();
+      buttonHeld = WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_PAUSE));
+      return true;
+    };
+    // The question stays up for 800 ms, its messages flowing.
+    g_ripTestApp.m_whileAsking = [&] {
+      PumpFor(800);
+      record(*g_pRippingProgress);
+    };
+    g_onSent = [&](const CWPSTRUCT& call) {
+      CRippingProgress* j = g_pRippingProgress;
+      if (c.atStart || held || !j || call.hwnd != j->GetSafeHwnd() ||
+          call.message != WM_RIP_PROGRESS || !call.wParam || j->m_nCurrentTrack.load() != 0 ||
+          *reinterpret_cast<const float*>(call.wParam) < 100.0f) {
+        return;
+      }
+      held = true;
+      ReplyMessage(1);  // the writer goes on towards the next track
+      Click(c.button)(*j);
+    };
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, SentHook, nullptr, GetCurrentThreadId());
+    std::vector<RipStep> steps;
+    if (c.atStart) {
+      steps.push_back(ClickWhileRunning(c.button));
+      steps.push_back([&held](CRippingProgress&) { return held = true; });
+    }
+    steps.push_back([&held](CRippingProgress&) { return held.load(); });
+    if (c.button == IDC_RIP_PAUSE) {
+      steps.push_back(Pause(800));
+      steps.push_back(record);
+      steps.push_back(ClickWhileRunning(IDC_RIP_PAUSE));
+    }
+    steps.push_back(WaitUntilStopped());
+    steps.push_back(Click(IDCANCEL));
+    const RipRun run = RunRipJob(job, steps);
+    UnhookWindowsHookEx(hook);
+    g_onSent = nullptr;
+    g_ripTestApp.m_whileAsking = nullptr;
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(held);
+    EXPECT_EQ(samplesHeld, expectedHeld);
+    EXPECT_TRUE(pausedHeld);
+    EXPECT_EQ(buttonHeld, c.buttonText);
+    EXPECT_TRUE(run.Logged(L"Finished copying!"));
+    const wchar_t* names[] = {L"01-One.wav", L"02-Two.wav", L"03-Three.wav"};
+    for (size_t i = 0; i < job.size(); ++i) {
+      ExpectSameAudio(ReadWav(folder + L"\\" + names[i]), job[i]);
+    }
+  }
+}
+
+// "Open Dir" after a failure elsewhere has stopped the job (a failing converter clears
+// the running flag, nothing more) reads the last output path only once the workers have
+// ended; here the encoder cannot end before this thread answers the progress it sends
+// at the end of its track.
+TEST_F(RipJob, OpenDirAfterAFailureReadsThePathOnceTheWorkersHaveEnded) {
+  LoadDisc("main");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "open-dir");
+  HoldReadsFrom(100);  // the writer starves in track 1
+  bool opened = false, workersEnded = false;
+  CString openedFolder;
+  const RipRun run = RunRipJob(
+      JobForRows({0, 1, 2}),
+      {[](CRippingProgress& j) { return j.m_nTrackSamplesDone.load() > 50 * 1176; },
+       [](CRippingProgress& j) {
+         j.m_bRunning.store(FALSE);
+         return Click(IDC_RIP_PAUSE)(j);
+       },
+       WaitUntilStopped(), Click(IDCANCEL)},
+      [&](CRippingProgress& j) {
+        j.m_openFolder = [&](const CString& f) {
+          opened = true;
+          openedFolder = f;
+          workersEnded = true;
+          for (CWinThread* t : {j.m_pReaderThread, j.m_pConverterThread, j.m_pEncoderThread}) {
+            if (t && WaitForSingleObject(t->m_hThread, 0) != WAIT_OBJECT_0) workersEnded = false;
+          }
+        };
+      });
   ASSERT_FALSE(run.timedOut);
-  EXPECT_EQ(before, L"Resume");
-  EXPECT_FALSE(pausedAfter);
-  EXPECT_EQ(after, L"Pause");
-  EXPECT_TRUE(run.Logged(L"Finished copying!"));
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(workersEnded);
+  EXPECT_EQ(std::wstring(openedFolder.GetString()), folder);
+  EXPECT_FALSE(run.Logged(L"A rip thread did not stop and was terminated"));
 }
 
 // Answering No resumes the job as it was, and it runs to its end.
@@ -775,38 +932,144 @@ TEST_F(RipJob, ProgressFiguresFollowTheMessages) {
   }
 }
 
-// Log lines: errors become the caption; warnings switch the buttons only once the job has
-// stopped; a stopped window's progress messages change nothing.
-TEST_F(RipJob, LogLinesDriveCaptionAndButtonsByTheRunningFlag) {
-  std::vector<std::wstring> seen;
-  auto post = [](CRippingProgress& j, const wchar_t* text, int level) {
-    j.SendMessage(WM_RIP_LOG, reinterpret_cast<WPARAM>(new CString(text)), level);
+// Log lines: an error line becomes the caption; a running job's warnings change nothing,
+// also when they are handled only after the job stopped. A failure clears the running
+// flag before it posts its line, so the first line of either level posted after the stop
+// says, in the caption and the status line, that the job stopped on an error and which;
+// it offers the folder and closing, and neither a later line nor a track that had just
+// started covers it. A cancelled job shows no such thing, and a stopped window's progress
+// messages change nothing.
+TEST_F(RipJob, LogLinesShowWhatStoppedTheJob) {
+  struct Event {
+    const wchar_t* text;
+    int level;             // -1: the caption of a track that started
+    bool running;          // the running flag when the window handles it
+    bool postedAfterStop;  // the running flag was clear when it was posted
+    bool cancelled;
   };
-  auto buttons = [&seen](CRippingProgress& j) {
-    seen.push_back(WindowText(j.GetSafeHwnd()) + L"|" +
-                   WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_PAUSE)) + L"|" +
-                   WindowText(::GetDlgItem(j.GetSafeHwnd(), IDCANCEL)));
+  struct Case {
+    const char* name;
+    std::vector<Event> events;
+    std::wstring caption, status, pause, cancel;
   };
-  RunRipJob({}, {[&](CRippingProgress& j) {
-                   j.SetWindowText(L"1/2");
-                   j.m_bRunning.store(TRUE);
-                   post(j, L"Retry 1 to read sector 5", 1);
-                   buttons(j);
-                   post(j, L"Fail to create folder X !", 2);
-                   buttons(j);
-                   j.m_bRunning.store(FALSE);
-                   post(j, L"An error occurred while encoding", 1);
-                   buttons(j);
-                   j.SendMessage(WM_RIP_PROGRESS, reinterpret_cast<WPARAM>(new float(70)),
-                                 reinterpret_cast<LPARAM>(new float(70)));
-                   seen.push_back(WindowText(::GetDlgItem(j.GetSafeHwnd(), IDC_RIP_JOB_PERCENT)));
-                   return true;
-                 },
-                 Click(IDCANCEL)});
-  const std::vector<std::wstring> expected = {
-      L"1/2|Pause|Cancel", L"Fail to create folder X !|Pause|Cancel",
-      L"Fail to create folder X !|Open Dir|Finish", L"0.00%"};
-  EXPECT_EQ(seen, expected);
+  const std::wstring destination = L"Destination:     X";
+  const std::wstring writeError = L"Stopped on an error: Output file write error";
+  const std::wstring diskFull = L"Stopped on an error: File Error: Disk full.";
+  const Case cases[] = {
+      {"a running job's warning and error",
+       {{L"Retry 1 to read sector 5", 1, true, false, false},
+        {L"Fail to write mp3 tag.", 2, true, false, false}},
+       L"Fail to write mp3 tag.",
+       destination,
+       L"Pause",
+       L"Cancel"},
+      {"stopped by a warning-level failure",
+       {{L"Retry 1 to read sector 5", 1, false, false, false},
+        {L"Output file write error", 1, false, true, false},
+        {L"2/2", -1, false, false, false}},
+       writeError,
+       writeError,
+       L"Open Dir",
+       L"Finish"},
+      {"stopped by an error, then its follow-up line",
+       {{L"File Error: Disk full.", 2, false, true, false},
+        {L"An error occurred while encoding", 1, false, true, false}},
+       diskFull,
+       diskFull,
+       L"Open Dir",
+       L"Finish"},
+      {"cancelled",
+       {{L"An error occurred while encoding", 1, false, true, true}},
+       L"1/2",
+       destination,
+       L"Pause",
+       L"Cancel"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::wstring> seen;
+    RunRipJob({}, {[&](CRippingProgress& j) {
+                     j.SetWindowText(L"1/2");
+                     j.SetDlgItemText(IDC_RIP_STATUS, destination.c_str());
+                     for (const Event& e : c.events) {
+                       j.m_bRunning.store(e.running);
+                       j.m_bCancelled.store(e.cancelled);
+                       if (e.level < 0) {
+                         j.SendMessage(WM_RIP_STATUS, 2,
+                                       reinterpret_cast<LPARAM>(new CString(e.text)));
+                       } else {
+                         j.SendMessage(WM_RIP_LOG, reinterpret_cast<WPARAM>(new CString(e.text)),
+                                       e.level | (e.postedAfterStop ? kRipLogAfterStop : 0));
+                       }
+                     }
+                     j.m_bRunning.store(FALSE);
+                     j.SendMessage(WM_RIP_PROGRESS, reinterpret_cast<WPARAM>(new float(70)),
+                                   reinterpret_cast<LPARAM>(new float(70)));
+                     const HWND hwnd = j.GetSafeHwnd();
+                     seen = {WindowText(hwnd), WindowText(::GetDlgItem(hwnd, IDC_RIP_STATUS)),
+                             WindowText(::GetDlgItem(hwnd, IDC_RIP_PAUSE)),
+                             WindowText(::GetDlgItem(hwnd, IDCANCEL)),
+                             WindowText(::GetDlgItem(hwnd, IDC_RIP_JOB_PERCENT))};
+                     return true;
+                   },
+                   Click(IDCANCEL)});
+    const std::vector<std::wstring> expected = {c.caption, c.status, c.pause, c.cancel, L"0.00%"};
+    EXPECT_EQ(seen, expected);
+  }
+}
+
+// The finished window shows the job's real final figures however short the job was: the
+// elapsed times in whole seconds, or in milliseconds under one second, and the speeds
+// from the times in milliseconds, not the figures of the last refresh.
+TEST_F(RipJob, FinishShowsTheRealFinalFigures) {
+  struct Case {
+    const char* name;
+    DWORD trackAgeMs, jobAgeMs, trackSamples, jobSamples;
+    double trackSpeed, jobSpeed;
+    const wchar_t *trackElapsed, *jobElapsed;  // null: "<ms> ms" within 50 ms of the age
+  };
+  const Case cases[] = {
+      {"under a second", 200, 400, 88200, 176400, 5.0, 5.0, nullptr, nullptr},
+      {"longer", 2500, 62500, 441000, 2205000, 2.0, 0.4, L"00:00:02", L"00:01:02"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::wstring> texts;
+    RunRipJob({}, {[&](CRippingProgress& j) {
+                     j.m_bRunning.store(TRUE);
+                     const DWORD now = GetTickCount();
+                     j.m_dwTrackStartTime.store(now - c.trackAgeMs);
+                     j.m_dwJobStartTime.store(now - c.jobAgeMs);
+                     j.m_nTrackSamplesDone.store(c.trackSamples);
+                     j.m_nJobSamplesDone.store(c.jobSamples);
+                     j.SendMessage(WM_RIP_FINISHED);
+                     for (UINT id : {IDC_RIP_TRACK_ELAPSED, IDC_RIP_JOB_ELAPSED,
+                                     IDC_RIP_TRACK_SPEED, IDC_RIP_JOB_SPEED}) {
+                       texts.push_back(WindowText(::GetDlgItem(j.GetSafeHwnd(), id)));
+                     }
+                     return true;
+                   },
+                   Click(IDCANCEL)});
+    ASSERT_EQ(texts.size(), 4u);
+    const DWORD ages[] = {c.trackAgeMs, c.jobAgeMs};
+    const wchar_t* elapsed[] = {c.trackElapsed, c.jobElapsed};
+    const double speeds[] = {c.trackSpeed, c.jobSpeed};
+    for (int k = 0; k < 2; ++k) {
+      if (elapsed[k]) {
+        EXPECT_EQ(texts[k], elapsed[k]);
+      } else {
+        unsigned long ms = 0;
+        wchar_t unit[8] = {};
+        ASSERT_EQ(swscanf(texts[k].c_str(), L"%lu %7ls", &ms, unit), 2) << texts[k].size();
+        EXPECT_EQ(std::wstring(unit), L"ms");
+        EXPECT_GE(ms, ages[k]);
+        EXPECT_LT(ms, ages[k] + 50);
+      }
+      double speed = 0;
+      ASSERT_EQ(swscanf(texts[2 + k].c_str(), L" %lfx", &speed), 1);
+      EXPECT_NEAR(speed, speeds[k], speeds[k] * 0.1);
+    }
+  }
 }
 
 // MP3 jobs load the encoder library and fill its configuration record from the settings.

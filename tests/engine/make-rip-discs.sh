@@ -11,6 +11,9 @@ rm -rf "$out"
 # Sector 1300 never reads; it lies further into the disc than the rip ring reaches ahead
 # of the writer, so track 1 is complete before the reader gives up.
 "$python" "$gen" --out "$out/broken" --lengths 150,1200 --read-error 1300:1:-1 >/dev/null
+# Three tracks of 3 s; sector 300, in track 2, never reads. The reader reaches it long
+# before the writer is through track 1: what it read before must still be encoded.
+"$python" "$gen" --out "$out/early-error" --lengths 225,225,225 --read-error 300:1:-1 >/dev/null
 # Long enough to cancel in the middle of the first track.
 "$python" "$gen" --out "$out/long" --lengths 3000,3000 >/dev/null
 # Three tracks of 705,600 bytes for a 1 MB file system.
