@@ -1,5 +1,6 @@
 // The MP3 writer: the encoder ring's samples through lame_enc.dll into a file, then LAME's
 // Info header and the ID3 tags.
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -34,6 +35,26 @@ std::unique_ptr<char[]> LibraryFileName(const CString& path) {
 
 }  // namespace
 
+void CRippingProgress::FinishMp3Stream(HBE_STREAM stream, const CString& path, bool writeInfo) {
+  // With the header asked for, beCloseStream keeps the stream for it, and writing the
+  // header frees it.
+  if (!m_beConfig.format.LHV1.bWriteVBRHeader) return;
+  if (writeInfo) {
+    // The Info header goes into the first frame, which the encoder reserved for it.
+    if (std::unique_ptr<char[]> name = LibraryFileName(path)) {
+      if (m_beWriteInfoTag) {
+        m_beWriteInfoTag(stream, name.get());
+      } else {
+        m_beWriteVBRHeader(name.get());
+      }
+      return;
+    }
+  }
+  // Without the header the stream is only freed: the library's stream handle is its
+  // encoder record, which its lame_close frees. A library without lame_close keeps it.
+  if (m_lameClose) m_lameClose(stream);
+}
+
 void CRippingProgress::WriteMp3Track(const CString& path) {
   FILE* opened = nullptr;
   if (_wfopen_s(&opened, path, L"w+b") != 0 || !opened) {
@@ -52,7 +73,10 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
     CString text;
     text.Format(L"Error opening encoding stream (%lu)", initError);
     // Only a stream the library handed out is closed again.
-    if (stream) m_beCloseStream(stream);
+    if (stream) {
+      m_beCloseStream(stream);
+      FinishMp3Stream(stream, path, false);
+    }
     FailTrack(text);
     return;
   }
@@ -78,8 +102,10 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
       fail(text);
       break;
     }
+    errno = 0;
     if (fwrite(output.data(), 1, produced, file.get()) != produced) {
-      fail(L"Output file write error");
+      failed = true;
+      FailWrite(path);
       break;
     }
   }
@@ -91,20 +117,25 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
       CString text;
       text.Format(L"beExitStream failed (%lu)", error);
       fail(text);
-    } else if (produced != 0 && fwrite(output.data(), 1, produced, file.get()) != produced) {
-      fail(L"Output file write error");
+    } else if (produced != 0) {
+      errno = 0;
+      if (fwrite(output.data(), 1, produced, file.get()) != produced) {
+        failed = true;
+        FailWrite(path);
+      }
     }
   }
   m_beCloseStream(stream);
-  CloseTrackFile(file.release(), failed);
-
-  // The Info header goes into the first frame, which the encoder reserved for it.
-  if (std::unique_ptr<char[]> name = LibraryFileName(path)) {
-    if (m_beWriteInfoTag) {
-      m_beWriteInfoTag(stream, name.get());
-    } else {
-      m_beWriteVBRHeader(name.get());
-    }
+  const bool closed = CloseTrackFile(file.release(), path, failed);
+  if (failed || !closed) {
+    // A write that did not fit may have left part of a frame, and the Info header would
+    // claim frames the file does not hold: the file keeps its whole frames and no header.
+    RepairFileEnd(path, [](std::vector<BYTE>& data, size_t*) {
+      return WholeMp3FramesLength(data.data(), data.size());
+    });
+    FinishMp3Stream(stream, path, false);
+  } else {
+    FinishMp3Stream(stream, path, true);
   }
 
   if (FillTag && m_bRunning.load(std::memory_order_acquire)) {

@@ -2,8 +2,10 @@
 // (quality mode) into Ogg pages, then the Vorbis comments.
 #include <vorbis/vorbisenc.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -16,6 +18,38 @@ namespace {
 
 constexpr DWORD kChunkSamples = 2048;  // 1024 stereo frames
 constexpr long kRate = 44100;
+
+// For a file whose writing failed: keeps the whole pages it starts with and marks the last
+// of them as the end of the stream (with its checksum renewed), so the file ends the way a
+// stopped track's does. Returns the bytes to keep.
+size_t EndAtLastWholePage(std::vector<BYTE>& data, size_t* changedFrom) {
+  constexpr size_t kHeader = 27;  // a page header without its segment table
+  size_t at = 0, last = 0, lastEnd = 0;
+  while (data.size() - at >= kHeader && memcmp(&data[at], "OggS", 4) == 0) {
+    const size_t segments = data[at + 26];
+    if (data.size() - at < kHeader + segments) break;
+    size_t body = 0;
+    for (size_t i = 0; i < segments; ++i) body += data[at + kHeader + i];
+    const size_t length = kHeader + segments + body;
+    if (data.size() - at < length) break;
+    last = at;
+    lastEnd = at + length;
+    at = lastEnd;
+  }
+  if (lastEnd == 0) return 0;
+  BYTE& flags = data[last + 5];
+  if (!(flags & 0x04)) {
+    flags |= 0x04;
+    ogg_page page;
+    page.header = &data[last];
+    page.header_len = static_cast<long>(kHeader + data[last + 26]);
+    page.body = &data[last] + page.header_len;
+    page.body_len = static_cast<long>(lastEnd - last - page.header_len);
+    ogg_page_checksum_set(&page);
+    *changedFrom = last;
+  }
+  return lastEnd;
+}
 
 }  // namespace
 
@@ -51,14 +85,16 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
   ogg_stream_init(&stream, rand());
 
   // A failed page write ends the track with a report instead of leaving a truncated file
-  // that looks complete; the stream is still finished and cleared below.
+  // that looks complete; the stream is still finished and cleared below, and the file cut
+  // back to its whole pages.
   bool writeFailed = false;
   auto writePage = [&](const ogg_page& page) {
     if (writeFailed) return;
+    errno = 0;
     if (fwrite(page.header, 1, page.header_len, file) != static_cast<size_t>(page.header_len) ||
         fwrite(page.body, 1, page.body_len, file) != static_cast<size_t>(page.body_len)) {
       writeFailed = true;
-      FailTrack(L"Output file write error");
+      FailWrite(path);
     }
   };
 
@@ -113,7 +149,8 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
   vorbis_dsp_clear(&dsp);
   vorbis_comment_clear(&comment);
   vorbis_info_clear(&info);
-  CloseTrackFile(file, writeFailed);
+  if (!CloseTrackFile(file, path, writeFailed) || writeFailed)
+    RepairFileEnd(path, EndAtLastWholePage);
 
   if (FillTag && m_bRunning.load(std::memory_order_acquire)) {
     if (!WriteOggTags(path, m_jobList[m_nCurrentTrack.load()].nTrack)) {

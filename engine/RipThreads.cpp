@@ -309,9 +309,15 @@ void CRippingProgress::EncodeAllTracks() {
     // A failed write (a full disk, for one) is reported once with the system's words.
     TCHAR message[1024] = {};
     e->GetErrorMessage(message, 1024);
+    CString reason(message);
+    reason.Trim();  // the system's texts end with a line break
+    const CString file = e->m_strFileName;
     e->Delete();
     Stop(this);
-    PostLog(FormatText(L"File Error: %s", message), 2);
+    PostLog(file.IsEmpty()
+                ? FormatText(L"File Error: %s", reason.GetString())
+                : FormatText(L"File Error: %s (%s)", reason.GetString(), file.GetString()),
+            2);
     PostLog(L"An error occurred while encoding", 1);
   } catch (CException* e) {
     e->Delete();

@@ -6,7 +6,11 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "engine/OutputNaming.h"
 #include "engine/RippingProgress.h"
@@ -130,6 +134,14 @@ DWORD CRippingProgress::TakeSamples(short* dest, DWORD wanted, BOOL* pEnded) {
   // The producer has ended, so what the ring holds now is all there will be.
   const DWORD left = ring->ReadableCount();
   if (left >= wanted) return ring->Read(dest, wanted);
+  if (m_pEncoderRing == m_pRingOut && m_nInputSamplesLeft.load() == 0) {
+    // The whole job went through the converter, whose rate filter rounds the job's length
+    // once, not every track's: the last track may lack a few samples of its own rounded
+    // length, and gets them as silence.
+    const DWORD taken = ring->Read(dest, left);
+    std::fill(dest + taken, dest + wanted, short{0});
+    return wanted;
+  }
   *pEnded = TRUE;
   if (left == 0) return 0;
   DWORD taken = ring->Read(dest, left);
@@ -177,9 +189,23 @@ void CRippingProgress::FailTrack(const CString& text) {
   PostLog(text, 1);
 }
 
-void CRippingProgress::CloseTrackFile(FILE* file, bool failureReported) {
+void CRippingProgress::FailWrite(const CString& path) {
+  const int error = errno;  // first, before anything else can change it
+  CString text;
+  text.Format(L"Output file write error: %s", path.GetString());
+  if (error != 0) {
+    CString reason(_wcserror(error));
+    text.AppendFormat(L" (%s)", reason.GetString());
+  }
+  FailTrack(text);
+}
+
+bool CRippingProgress::CloseTrackFile(FILE* file, const CString& path, bool failureReported) {
   // The last buffered bytes reach the disk only here: a full disk shows up now.
-  if (fclose(file) != 0 && !failureReported) FailTrack(L"Output file write error");
+  errno = 0;
+  if (fclose(file) == 0) return true;
+  if (!failureReported) FailWrite(path);
+  return false;
 }
 
 float CRippingProgress::Percent(DWORD done, DWORD total) {

@@ -21,6 +21,8 @@ void RepairHeader(CFile& file, DWORD blockAlign) {
     if (data > 0xFFFFFFFFull - 36) data = 0;
     BYTE header[kWavHeaderSize];
     BuildWavHeader(header, static_cast<DWORD>(data));
+    // Part of a frame that did not fit goes: the file is then exactly what its header says.
+    file.SetLength(kWavHeaderSize + data);
     file.SeekToBegin();
     file.Write(header, kWavHeaderSize);
     file.Close();

@@ -3,10 +3,12 @@
 #include "engine/RippingProgress.h"
 
 #include <cstddef>
+#include <vector>
 
 #include "engine/CDDrive.h"
 #include "engine/EngineLog.h"
 #include "engine/OutputNaming.h"
+#include "engine/SampleUtils.h"
 #include "engine/Settings.h"
 #include "framework/win/WinApp.h"
 
@@ -182,6 +184,7 @@ BOOL CRippingProgress::OnInitDialog() {
   for (UINT id : kCentred) AddControl(id, 3, 3, 0, 0, 0);
 
   if (OutputFormat == 2 && !LoadLame()) return TRUE;
+  if (!CheckOutputSettings()) return TRUE;
 
   m_nSectorsPerRead = kSectorsPerRead;
   // The Korean-locale handle close is left out on purpose: the reader goes on with the
@@ -253,7 +256,80 @@ BOOL CRippingProgress::LoadLame() {
     AfxMessageBox(L"Unable to Get LAME Interfaces", MB_ICONERROR);
     return FALSE;
   }
+  m_lameClose = LameEntry<LAMECLOSE>(m_hLameDll, "lame_close");
   m_beConfig = LameConfigFromSettings();
+  return TRUE;
+}
+
+LameOutput CRippingProgress::ProbeLameOutput() const {
+  LameOutput result;
+  BE_CONFIG probe = m_beConfig;
+  // Without the header the stream frees itself when closed.
+  probe.format.LHV1.bWriteVBRHeader = FALSE;
+  DWORD samples = 0;
+  DWORD bufferSize = 0;
+  HBE_STREAM stream = nullptr;
+  result.error = m_beInitStream(&probe, &samples, &bufferSize, &stream);
+  if (result.error != BE_ERR_SUCCESSFUL || samples == 0 || bufferSize == 0) {
+    if (stream) m_beCloseStream(stream);
+    if (result.error == BE_ERR_SUCCESSFUL) result.error = BE_ERR_INVALID_FORMAT_PARAMETERS;
+    return result;
+  }
+  std::vector<short> silence(samples);
+  std::vector<BYTE> output(bufferSize);
+  std::vector<BYTE> frames;
+  DWORD produced = 0;
+  if (m_beEncodeChunk(stream, samples, silence.data(), output.data(), &produced) ==
+      BE_ERR_SUCCESSFUL) {
+    frames.assign(output.begin(), output.begin() + produced);
+    produced = 0;
+    if (m_beDeinitStream(stream, output.data(), &produced) == BE_ERR_SUCCESSFUL) {
+      frames.insert(frames.end(), output.begin(), output.begin() + produced);
+    }
+  }
+  m_beCloseStream(stream);
+  Mp3FrameHeader frame;
+  if (frames.size() >= 4 && ReadMp3FrameHeader(frames.data(), &frame)) {
+    result.rate = frame.rate;
+    result.kbps = frame.kbps;
+  } else {
+    result.error = BE_ERR_INVALID_FORMAT_PARAMETERS;
+  }
+  return result;
+}
+
+BOOL CRippingProgress::CheckOutputSettings() {
+  CString text;
+  if (OutputFormat < 1 || OutputFormat > 3) {
+    text.Format(L"Unknown output format %d: nothing is ripped (1 WAV, 2 MP3, 3 OGG Vorbis)",
+                static_cast<int>(OutputFormat));
+    EngineLog(text, LOG_ERROR);
+    AfxMessageBox(text, MB_ICONERROR);
+    return FALSE;
+  }
+  if (OutputFormat != 2) return TRUE;
+  // The library accepts every record, but changes a rate or bitrate that MPEG audio cannot
+  // combine with the other; what it really writes is known only from its frames.
+  static const wchar_t* const kModeNames[] = {L"mono", L"stereo", L"joint stereo", L"dual channel"};
+  const auto& lhv1 = m_beConfig.format.LHV1;
+  const wchar_t* mode = LameChannel >= 0 && LameChannel <= 3 ? kModeNames[LameChannel] : L"";
+  const LameOutput output = ProbeLameOutput();
+  if (output.error != BE_ERR_SUCCESSFUL) {
+    text.Format(
+        L"The MP3 encoder cannot encode %lu Hz at %lu kbit/s in %s (error %lu): nothing "
+        L"is ripped",
+        lhv1.dwReSampleRate, lhv1.dwBitrate, mode, output.error);
+    EngineLog(text, LOG_ERROR);
+    AfxMessageBox(text, MB_ICONERROR);
+    return FALSE;
+  }
+  if (output.rate != lhv1.dwReSampleRate || output.kbps != lhv1.dwBitrate) {
+    text.Format(
+        L"The MP3 encoder cannot make %lu Hz at %lu kbit/s: the files will be %lu Hz at "
+        L"%lu kbit/s",
+        lhv1.dwReSampleRate, lhv1.dwBitrate, output.rate, output.kbps);
+    EngineLog(text, LOG_WARNING);
+  }
   return TRUE;
 }
 

@@ -40,6 +40,18 @@ constexpr LPARAM kRipLogAfterStop = 0x100;
 // the fixed quality: what every MP3 rip, and the bare-encoder benchmark, encodes with.
 BE_CONFIG LameConfigFromSettings();
 
+// lame_enc.dll's lame_close, which frees a stream (the library's stream handle is its
+// encoder record).
+typedef int (*LAMECLOSE)(HBE_STREAM);
+
+// What the encoder library makes of a configuration record: the sample rate and bitrate
+// of the frames it writes, or the error that beInitStream gave (0 when it made frames).
+struct LameOutput {
+  BE_ERR error = BE_ERR_SUCCESSFUL;
+  DWORD rate = 0;
+  DWORD kbps = 0;
+};
+
 // One job track, in job order.
 struct TrackData {
   short nTrack;                // row in the track list, 0-based (table-of-contents entry)
@@ -92,6 +104,14 @@ class CRippingProgress : public CResizeDlg {
   // Defined by the MP3 and OGG writers' own files.
   void WriteMp3Track(const CString& path);
   void WriteOggTrack(const CString& path);
+  // After beCloseStream: with writeInfo, has the library write the Info header into the
+  // closed file at path; the stream is freed either way.
+  void FinishMp3Stream(HBE_STREAM stream, const CString& path, bool writeInfo);
+  // Loads lame_enc.dll, its entry points and the configuration record (MP3 jobs only);
+  // FALSE, after the warning and the box, when the library or an entry point is missing.
+  BOOL LoadLame();
+  // Encodes a moment of silence with the configuration record and reads what came out.
+  LameOutput ProbeLameOutput() const;
   // DesDir plus the folder part of the file-name style (the output naming's rule).
   CString BuildOutputFolder();
 
@@ -103,7 +123,9 @@ class CRippingProgress : public CResizeDlg {
   // when the ring holds that many; 0 when the writer should wait (Sleep(1)) and ask again.
   // Once the ring's producer has ended, returns what is left (fewer than wanted, a final
   // odd stereo sample padded with a 0 to a whole frame) and sets *pEnded when nothing more
-  // will come, so a track whose rounded length the converter never reaches still ends.
+  // will come, so a track whose rounded length the source never reaches still ends. After
+  // a converter that had the whole job, the shortfall is the rate filter's rounding: the
+  // take is filled up with silence to wanted instead.
   DWORD TakeSamples(short* dest, DWORD wanted, BOOL* pEnded);
   // Progress in percent of N and T; a total of 0 counts as complete.
   static float Percent(DWORD done, DWORD total);
@@ -115,8 +137,11 @@ class CRippingProgress : public CResizeDlg {
   void PostLog(const CString& text, int level);
   // A writer's failure: stops the job and logs text at level 1.
   void FailTrack(const CString& text);
-  // Closes a writer's output file; a failing close is reported unless a failure already was.
-  void CloseTrackFile(FILE* file, bool failureReported);
+  // FailTrack for a failed write to path, with the C runtime's reason (errno) when it has one.
+  void FailWrite(const CString& path);
+  // Closes a writer's output file; false when the close failed, which is reported unless a
+  // failure already was.
+  bool CloseTrackFile(FILE* file, const CString& path, bool failureReported);
 
   // A writer's walk through the current track's samples (encoder thread only).
   struct RipChunks {
@@ -168,6 +193,7 @@ class CRippingProgress : public CResizeDlg {
   BECLOSESTREAM m_beCloseStream = nullptr;
   BEWRITEVBRHEADER m_beWriteVBRHeader = nullptr;
   BEWRITEINFOTAG m_beWriteInfoTag = nullptr;  // optional
+  LAMECLOSE m_lameClose = nullptr;            // optional
   HMODULE m_hLameDll = nullptr;
   BE_CONFIG m_beConfig;
 
@@ -185,8 +211,10 @@ class CRippingProgress : public CResizeDlg {
   // Counted up by the writers (encoder thread), read by the window for the speed texts.
   std::atomic<DWORD> m_nJobSamplesDone{0};
   std::atomic<DWORD> m_nTrackSamplesDone{0};
-  DWORD m_nInputSamplesLeft = 0;  // the converter's input handler only
-  SectorBlockPtr m_pBlock;        // the reader's own 27-sector block
+  // Counted down by the converter's input handler; the writers read it once the converter
+  // has ended (0: the whole job went through the converter).
+  std::atomic<DWORD> m_nInputSamplesLeft{0};
+  SectorBlockPtr m_pBlock;  // the reader's own 27-sector block
   int m_nReaderPriority = THREAD_PRIORITY_NORMAL;
   int m_nEncoderPriority = THREAD_PRIORITY_HIGHEST;
   float m_fRealTimeSampleRate = 88200.0f;  // output samples per second of audio
@@ -218,7 +246,10 @@ class CRippingProgress : public CResizeDlg {
   DECLARE_MESSAGE_MAP()
 
  private:
-  BOOL LoadLame();
+  // Refuses what the job cannot write (an unknown format, MP3 settings the encoder
+  // library cannot encode) with a line and a box, and warns when the library will change
+  // the MP3 rate or bitrate. FALSE: the job does not start.
+  BOOL CheckOutputSettings();
   void SetThreadPriorities();
   BOOL StartThreads();
   // Waits for every started thread to end, answering sent messages and repainting

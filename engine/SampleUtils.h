@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 constexpr int kWavHeaderSize = 44;
 
@@ -22,3 +25,22 @@ char* WideToAnsiAlloc(LPCWSTR text);
 // The 44-byte PCM WAV header for dataSize bytes of samples, in the format the WAV
 // settings (Channel, Freq, SubFormat) give.
 void BuildWavHeader(BYTE* header, DWORD dataSize);
+
+// An MPEG audio Layer III frame header (MPEG-1, 2 or 2.5).
+struct Mp3FrameHeader {
+  DWORD rate = 0;   // samples per second
+  DWORD kbps = 0;   // bitrate in kbit/s
+  DWORD bytes = 0;  // the whole frame, header included
+};
+// Reads the four header bytes at h; false when they are no Layer III frame header.
+bool ReadMp3FrameHeader(const BYTE* h, Mp3FrameHeader* frame);
+// The length of the run of whole frames that data starts with (0: none).
+size_t WholeMp3FramesLength(const BYTE* data, size_t size);
+
+// For a file that a failed write has left: reads it whole, lets repair change its bytes and
+// return how many to keep (setting *changedFrom to the first byte it changed), writes the
+// changed bytes back and cuts the file after the kept ones. False when the file cannot be
+// read or changed.
+bool RepairFileEnd(
+    LPCWSTR path,
+    const std::function<size_t(std::vector<BYTE>& data, size_t* changedFrom)>& repair);

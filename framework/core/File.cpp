@@ -120,7 +120,11 @@ void CFile::Write(const void* lpBuf, UINT nCount) {
   if (!::WriteFile(m_hFile, lpBuf, nCount, &nWritten, nullptr)) {
     CFileException::ThrowOsError(static_cast<LONG>(::GetLastError()), m_strFileName);
   }
-  if (nWritten != nCount) AfxThrowFileException(CFileException::diskFull, -1, m_strFileName);
+  // A file takes fewer bytes than given only when its volume has no room for more; the
+  // system's own error says so, so the exception carries a reason like every other.
+  if (nWritten != nCount) {
+    AfxThrowFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFileName);
+  }
 }
 
 ULONGLONG CFile::Seek(LONGLONG lOff, UINT nFrom) {

@@ -48,7 +48,7 @@ class CFile : public CObject {
 
   // Bytes read; 0 at the end of the file. A system failure throws CFileException.
   virtual UINT Read(void* lpBuf, UINT nCount);
-  // Writes everything or throws CFileException (a short write is diskFull).
+  // Writes everything or throws CFileException (a short write is diskFull, ERROR_DISK_FULL).
   virtual void Write(const void* lpBuf, UINT nCount);
   virtual ULONGLONG Seek(LONGLONG lOff, UINT nFrom);
   void SeekToBegin() { Seek(0, begin); }

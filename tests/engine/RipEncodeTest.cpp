@@ -10,6 +10,9 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 #include <vorbis/vorbisfile.h>
+#include <windows.h>
+
+#include <psapi.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -130,11 +133,42 @@ OggDecoded DecodeOgg(const std::wstring& path) {
   return ogg;
 }
 
+// The header-type flags of the Ogg pages a file is made of; whole is false when bytes
+// follow that are no whole page.
+struct OggPages {
+  bool whole = false;
+  std::vector<int> flags;
+};
+
+OggPages ReadOggPages(const std::vector<unsigned char>& data) {
+  OggPages pages;
+  size_t at = 0;
+  while (data.size() - at >= 27 && memcmp(&data[at], "OggS", 4) == 0) {
+    const size_t segments = data[at + 26];
+    if (data.size() - at < 27 + segments) break;
+    size_t length = 27 + segments;
+    for (size_t i = 0; i < segments; ++i) length += data[at + 27 + i];
+    if (data.size() - at < length) break;
+    pages.flags.push_back(data[at + 5]);
+    at += length;
+  }
+  pages.whole = at == data.size();
+  return pages;
+}
+
 std::string Narrow(const TagLib::String& s) { return s.to8Bit(true); }
 
 std::string Id3Text(TagLib::ID3v2::Tag* tag, const char* id) {
   const TagLib::ID3v2::FrameList& frames = tag->frameList(id);
   return frames.isEmpty() ? std::string("<none>") : Narrow(frames.front()->toString());
+}
+
+SIZE_T PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof(counters);
+  K32GetProcessMemoryInfo(GetCurrentProcess(),
+                          reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters));
+  return counters.PrivateUsage;
 }
 
 std::string DiscIdText() {
@@ -258,6 +292,74 @@ TEST_F(RipEncode, Mp3InfoHeaderReachesAFileTheCodePageCannotName) {
   EXPECT_EQ(mp3.infoFrames, mp3.frames - 1);
   TagLib::MPEG::File file(path.c_str(), false);
   EXPECT_EQ(file.ID3v2Tag()->title(), TagLib::String(L"\u6771\u4eac"));
+}
+
+// Settings the encoder cannot combine: the job says at its start, in one warning, which
+// rate and bitrate the files will have instead, and the files have them.
+TEST_F(RipEncode, Mp3SettingsTheEncoderChangesAreAnnouncedAtTheStart) {
+  LoadDisc("main");
+  OutputFormat = 2;
+  struct Case {
+    short freq, bits, channel;
+    int rate, kbps;
+  };
+  const Case cases[] = {
+      {10, 11, 1, 44100, 128},  // 96000 Hz
+      {7, 0, 1, 44100, 32},     // 8 kbit/s at 44100 Hz
+      {7, 2, 0, 44100, 32},     // 24 kbit/s, mono
+      {4, 13, 2, 22050, 160},   // 192 kbit/s at 22050 Hz
+      {4, 16, 3, 22050, 160},   // 320 kbit/s
+  };
+  for (const Case& c : cases) {
+    LameFreq = c.freq;
+    LameBits = c.bits;
+    LameChannel = c.channel;
+    SCOPED_TRACE(testing::Message() << kSampleRates[c.freq] << " Hz, " << kMp3Bitrates[c.bits]
+                                    << " kbit/s, channels " << c.channel);
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-mp3-changed");
+    const RipRun run = RunRipJob(JobForRows({2}));
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(run.Logged(L"Finished copying!"));
+    std::vector<std::wstring> warnings;
+    for (const auto& line : run.log) {
+      if (line.first != 0) warnings.push_back(line.second);
+    }
+    const std::wstring expected =
+        L"The MP3 encoder cannot make " + std::to_wstring(kSampleRates[c.freq]) + L" Hz at " +
+        std::to_wstring(kMp3Bitrates[c.bits]) + L" kbit/s: the files will be " +
+        std::to_wstring(c.rate) + L" Hz at " + std::to_wstring(c.kbps) + L" kbit/s";
+    EXPECT_EQ(warnings, std::vector<std::wstring>{expected});
+    EXPECT_EQ(run.log.front(), std::make_pair(1, expected));  // before the first track
+
+    TagLib::MPEG::File file((folder + L"\\03-Three.mp3").c_str(), true);
+    ASSERT_NE(file.audioProperties(), nullptr);
+    EXPECT_EQ(file.audioProperties()->sampleRate(), c.rate);
+    EXPECT_NEAR(file.audioProperties()->bitrate(), c.kbps, 2);
+  }
+}
+
+// A file the library cannot be given by name gets no Info header, and its stream is freed
+// all the same: a run of such files leaves the memory as it was.
+TEST_F(RipEncode, Mp3StreamIsFreedWhenTheFileHasNoUsableName) {
+  CRippingProgress job;
+  ASSERT_TRUE(job.LoadLame());
+  auto encodeOne = [&job] {
+    DWORD samples = 0, bufferSize = 0;
+    HBE_STREAM stream = nullptr;
+    ASSERT_EQ(job.m_beInitStream(&job.m_beConfig, &samples, &bufferSize, &stream), 0u);
+    std::vector<short> silence(samples);
+    std::vector<BYTE> output(bufferSize);
+    DWORD produced = 0;
+    job.m_beEncodeChunk(stream, samples, silence.data(), output.data(), &produced);
+    job.m_beDeinitStream(stream, output.data(), &produced);
+    job.m_beCloseStream(stream);
+    // No such folder, so no short name either.
+    job.FinishMp3Stream(stream, L"Z:\\no such folder\\\u6771\u4eac.mp3", true);
+  };
+  for (int i = 0; i < 4; ++i) encodeOne();
+  const SIZE_T before = PrivateBytes();
+  for (int i = 0; i < 64; ++i) encodeOne();
+  EXPECT_LT(PrivateBytes() - before, SIZE_T{2} << 20);
 }
 
 // The placeholder record gives the numbering, the disc id and the credit only.
@@ -451,12 +553,31 @@ TEST_F(RipEncode, FullDiskIsReportedAsAWriteError) {
   for (short format : {2, 3}) {
     SCOPED_TRACE(format);
     OutputFormat = format;
-    UseOutputFolder(RIP_ENCODE_FULL, "out");
+    const std::wstring folder = UseOutputFolder(RIP_ENCODE_FULL, "out");
     const RipRun run = RunRipJob(JobForRows({0, 1}));
     ASSERT_FALSE(run.timedOut);
-    EXPECT_EQ(run.CountLogged(L"Output file write error"), 1);
+    // The line names the file, which keeps whole frames or pages and claims no more.
+    const std::wstring path = folder + (format == 2 ? L"\\01-One.mp3" : L"\\01-One.ogg");
+    EXPECT_EQ(run.CountLogged(L"Output file write error: " + path), 1);
     EXPECT_EQ(run.CountLogged(L"Fail to write"), 0);
     EXPECT_FALSE(run.Logged(L"Finished copying!"));
+    const std::vector<unsigned char> data = ReadFileBytes(path);
+    if (format == 2) {
+      const Mp3Layout mp3 = ParseMp3(data);
+      EXPECT_TRUE(mp3.valid) << "frames end at " << mp3.framesEnd << " of " << mp3.audioEnd;
+      EXPECT_GT(mp3.frames, 100u);
+      EXPECT_FALSE(mp3.info);  // LAME's counts would be those of the frames that did not fit
+      EXPECT_EQ(mp3.id3v2Size, 0u);
+    } else {
+      const OggPages pages = ReadOggPages(data);
+      EXPECT_TRUE(pages.whole);
+      ASSERT_GT(pages.flags.size(), 3u);
+      for (size_t i = 0; i + 1 < pages.flags.size(); ++i) ASSERT_EQ(pages.flags[i] & 4, 0) << i;
+      EXPECT_EQ(pages.flags.back() & 4, 4);  // the stream's end
+      const OggDecoded ogg = DecodeOgg(path);
+      EXPECT_TRUE(ogg.valid);
+      EXPECT_GT(ogg.frames, 44100);
+    }
   }
 }
 

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/Settings.h"
@@ -63,6 +65,83 @@ TEST(SampleUtils, WideToAnsiMatchesTheSystemConversion) {
     WideCharToMultiByte(CP_ACP, 0, text, -1, expected, sizeof(expected), nullptr, nullptr);
     EXPECT_STREQ(ansi.get(), expected);
   }
+}
+
+// Frame headers of the three MPEG versions, and what is no Layer III header.
+TEST(SampleUtils, Mp3FrameHeadersGiveRateBitrateAndLength) {
+  struct Case {
+    BYTE header[4];
+    bool valid;
+    DWORD rate, kbps, bytes;
+  };
+  const Case cases[] = {
+      {{0xFF, 0xFB, 0x90, 0x64}, true, 44100, 128, 417},  // MPEG-1
+      {{0xFF, 0xFB, 0x92, 0x64}, true, 44100, 128, 418},  // padded
+      {{0xFF, 0xFA, 0xE4, 0x00}, true, 48000, 320, 960},
+      {{0xFF, 0xFB, 0x18, 0xC4}, true, 32000, 32, 144},
+      {{0xFF, 0xF3, 0xE0, 0x64}, true, 22050, 160, 522},  // MPEG-2
+      {{0xFF, 0xF3, 0x18, 0xC4}, true, 16000, 8, 36},
+      {{0xFF, 0xE3, 0x18, 0xC4}, true, 8000, 8, 72},  // MPEG-2.5
+      {{0xFF, 0xE3, 0x94, 0x64}, true, 12000, 80, 480},
+      {{0xFF, 0xEB, 0x90, 0x64}, false},  // reserved version
+      {{0xFF, 0xFD, 0x90, 0x64}, false},  // Layer II
+      {{0xFF, 0xFB, 0x00, 0x64}, false},  // free bitrate
+      {{0xFF, 0xFB, 0xF0, 0x64}, false},  // bad bitrate
+      {{0xFF, 0xFB, 0x9C, 0x64}, false},  // reserved rate
+      {{0xFE, 0xFB, 0x90, 0x64}, false},  // no sync
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << int(c.header[1]) << " " << int(c.header[2]));
+    Mp3FrameHeader frame;
+    ASSERT_EQ(ReadMp3FrameHeader(c.header, &frame), c.valid);
+    if (!c.valid) continue;
+    EXPECT_EQ(frame.rate, c.rate);
+    EXPECT_EQ(frame.kbps, c.kbps);
+    EXPECT_EQ(frame.bytes, c.bytes);
+  }
+}
+
+// A run of frames cut anywhere: only the whole ones count, and garbage ends the run.
+TEST(SampleUtils, WholeMp3FramesStopAtACutOrAForeignByte) {
+  std::vector<BYTE> data;
+  for (const BYTE padding : {0x90, 0x92, 0x90}) {
+    const size_t at = data.size();
+    data.resize(at + (padding == 0x92 ? 418 : 417));
+    const BYTE header[4] = {0xFF, 0xFB, padding, 0x64};
+    memcpy(&data[at], header, 4);
+  }
+  EXPECT_EQ(WholeMp3FramesLength(data.data(), data.size()), 1252u);
+  EXPECT_EQ(WholeMp3FramesLength(data.data(), 1251), 835u);
+  EXPECT_EQ(WholeMp3FramesLength(data.data(), 837), 835u);
+  EXPECT_EQ(WholeMp3FramesLength(data.data(), 3), 0u);
+  data[835] = 0;
+  EXPECT_EQ(WholeMp3FramesLength(data.data(), data.size()), 835u);
+}
+
+// The repair keeps what it is told, with its changes written back.
+TEST(SampleUtils, RepairFileEndCutsAndRewritesTheChangedBytes) {
+  wchar_t folder[MAX_PATH] = {}, path[MAX_PATH] = {};
+  ASSERT_NE(GetTempPathW(MAX_PATH, folder), 0u);
+  ASSERT_NE(GetTempFileNameW(folder, L"rfe", 0, path), 0u);
+  const std::string original = "0123456789abcdef";
+  FILE* f = _wfopen(path, L"wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(original.data(), 1, original.size(), f);
+  fclose(f);
+  EXPECT_TRUE(RepairFileEnd(path, [](std::vector<BYTE>& data, size_t* changedFrom) {
+    EXPECT_EQ(data.size(), 16u);
+    data[7] = 'X';
+    *changedFrom = 7;
+    return size_t{10};
+  }));
+  char back[32] = {};
+  f = _wfopen(path, L"rb");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(fread(back, 1, sizeof(back), f), 10u);
+  fclose(f);
+  EXPECT_STREQ(back, "0123456X89");
+  DeleteFileW(path);
+  EXPECT_FALSE(RepairFileEnd(path, [](std::vector<BYTE>&, size_t*) { return size_t{0}; }));
 }
 
 struct WavFormat {
