@@ -21,10 +21,11 @@ void RepairHeader(CFile& file, DWORD blockAlign) {
     if (data > 0xFFFFFFFFull - 36) data = 0;
     BYTE header[kWavHeaderSize];
     BuildWavHeader(header, static_cast<DWORD>(data));
-    // Part of a frame that did not fit goes: the file is then exactly what its header says.
-    file.SetLength(kWavHeaderSize + data);
     file.SeekToBegin();
     file.Write(header, kWavHeaderSize);
+    // Part of a frame that did not fit goes: the file is then exactly what its header says.
+    // After the header, so that a volume refusing even this leaves the header right.
+    if (length != kWavHeaderSize + data) file.SetLength(kWavHeaderSize + data);
     file.Close();
   } catch (CException* e) {
     e->Delete();  // the first failure is the one reported

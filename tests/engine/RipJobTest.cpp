@@ -334,7 +334,9 @@ TEST_F(RipJob, EmptyNamesNeitherOverwriteNorLeaveTheOutputFolder) {
   UseOutputFolder(RIP_TEST_OUT, "empty-names/out");
   OutputFormat = 0;
   const RipRun unnamed = RunRipJob(job);
-  EXPECT_TRUE(unnamed.Logged(L"An error occurred while encoding"));
+  // A format with no file name at all is refused before any name is made.
+  EXPECT_TRUE(
+      unnamed.Logged(L"Unknown output format 0: nothing is ripped (1 WAV, 2 MP3, 3 OGG Vorbis)"));
   EXPECT_FALSE(unnamed.Logged(L"Finished copying!"));
   EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
