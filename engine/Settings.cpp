@@ -213,7 +213,7 @@ void LoadKey(const Key& key, LPCTSTR iniPath, LPCTSTR stringDefault) {
   }
 }
 
-BOOL SaveKey(const Key& key, LPCTSTR iniPath) {
+CString KeyText(const Key& key) {
   CString text;
   switch (key.kind) {
     case Kind::Short:
@@ -230,7 +230,11 @@ BOOL SaveKey(const Key& key, LPCTSTR iniPath) {
       text = *static_cast<CString*>(key.value);
       break;
   }
-  return WritePrivateProfileStringW(key.section, key.name, text, iniPath);
+  return text;
+}
+
+BOOL SaveKey(const Key& key, LPCTSTR iniPath) {
+  return WritePrivateProfileStringW(key.section, key.name, KeyText(key), iniPath);
 }
 
 }  // namespace
@@ -273,21 +277,77 @@ BOOL LoadSettings(LPCTSTR iniPath) {
   return FALSE;
 }
 
+namespace {
+
+// What SaveKey wrote, read back from the file itself: the profile functions do not
+// report every failed write (a full volume), and a cut file must not replace a whole one.
+// Reading drops the blanks around a value and a pair of quotes around it; an ANSI file
+// keeps a character its code page lacks as another, so text need only keep its length.
+bool ReadsBack(const Key& key, LPCTSTR path) {
+  CString expected = KeyText(key);
+  expected.Trim(L" \t");
+  const int length = expected.GetLength();
+  if (length >= 2 && (expected[0] == L'"' || expected[0] == L'\'') &&
+      expected[length - 1] == expected[0]) {
+    expected = expected.Mid(1, length - 2);
+  }
+  // The default and a longer value both differ from the expected text.
+  const CString missing = expected + L"?";
+  const int room = missing.GetLength() + 1;
+  CString read;
+  LPWSTR buffer = read.GetBuffer(room);
+  GetPrivateProfileStringW(key.section, key.name, missing, buffer, room, path);
+  read.ReleaseBuffer();
+  if (key.kind == Kind::String || key.kind == Kind::Folder) {
+    return read.GetLength() == expected.GetLength();
+  }
+  return read == expected;
+}
+
+// Writes every key into a scratch copy of the file beside it; the copy keeps the file's
+// encoding and whatever else it holds (MISC Tip). A copy that went away since the start
+// comes back Unicode, as start-up makes it.
+bool WriteScratch(LPCTSTR iniPath, const CString& scratch) {
+  if (GetFileAttributesW(iniPath) == INVALID_FILE_ATTRIBUTES) {
+    if (!AfxCreateUnicodeProfile(scratch)) return false;
+  } else {
+    if (!CopyFileW(iniPath, scratch, FALSE)) return false;
+    // A read-only file's copy would refuse the keys and then its own removal.
+    SetFileAttributesW(scratch, FILE_ATTRIBUTE_NORMAL);
+  }
+  bool ok = true;
+  for (int index : kSaveOrder) {
+    if (!SaveKey(kKeys[index], scratch)) {
+      ok = false;
+      break;
+    }
+  }
+  // Profile writes may sit in the system's cache; a flush puts them in the file and
+  // makes the reads below come from it.
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, scratch);
+  for (int index : kSaveOrder) {
+    if (!ok) break;
+    ok = ReadsBack(kKeys[index], scratch);
+  }
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, scratch);
+  return ok;
+}
+
+}  // namespace
+
 BOOL SaveSettings(LPCTSTR iniPath) {
   BOOL ok = FALSE;
   try {
     if (iniPath && *iniPath) {
-      // A file that went away since the start comes back Unicode, as start-up makes it.
-      AfxCreateUnicodeProfile(iniPath);
-      ok = TRUE;
-      for (int index : kSaveOrder) {
-        if (!SaveKey(kKeys[index], iniPath)) {
-          ok = FALSE;
-          break;
-        }
-      }
-      // Profile writes may sit in the system's cache; a flush puts them in the file.
-      WritePrivateProfileStringW(nullptr, nullptr, nullptr, iniPath);
+      // The file is replaced in one step, so a save cut short (the process killed, a
+      // write failing) leaves the old file or the new one, never a part of either.
+      const CString scratch = CString(iniPath) + L".tmp";
+      // Left by a save that was cut short.
+      SetFileAttributesW(scratch, FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(scratch);
+      ok = WriteScratch(iniPath, scratch) &&
+           MoveFileExW(scratch, iniPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      if (!ok) DeleteFileW(scratch);
     }
   } catch (CException* e) {
     e->Delete();

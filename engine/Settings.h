@@ -82,7 +82,7 @@ void GetDefaultOutputFolder(CString& folder);
 // settings!" as a warning (also for a file that is there but cannot be read): the values
 // read so far stay, the rest hold their defaults. The caller tells the user.
 BOOL LoadSettings(LPCTSTR iniPath);
-// Every key, then flushes the system's profile cache so the file is on disk. FALSE after
-// logging "Error on saving settings!" as a warning: keys written so far stay. The caller
-// tells the user.
+// Every key, written into a copy of the file beside it (iniPath + ".tmp", same encoding,
+// other keys kept) that then replaces the file in one step. FALSE after logging "Error on
+// saving settings!" as a warning: the file stays as it was. The caller tells the user.
 BOOL SaveSettings(LPCTSTR iniPath);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/OutputNaming.h"
@@ -26,8 +27,13 @@ class SettingsFile : public ::testing::Test {
   }
   void TearDown() override {
     DeleteFileW(m_path.c_str());
+    RemoveDirectoryW(Scratch().c_str());
+    DeleteFileW(Scratch().c_str());
     SetDefaults();
   }
+
+  // Where a save writes the new file before it takes the old one's place.
+  std::wstring Scratch() const { return m_path + L".tmp"; }
 
   // Puts every value away from its default, so a load that skips a key shows.
   static void Scramble() {
@@ -436,6 +442,127 @@ TEST_F(SettingsFile, UnwritableFileFailsTheSave) {
       EXPECT_EQ(ReadFile(), "[OUTPUT]\r\nVolume=37\r\n");
     }
   }
+}
+
+// A save cut short leaves the file as it was, whole: here the new file cannot be written
+// beside it. The save fails with its warning.
+TEST_F(SettingsFile, SaveThatCannotWriteTheNewFileLeavesTheOldOne) {
+  const char* const old = "[MISC]\r\nTip=0\r\n[OUTPUT]\r\nVolume=37\r\n";
+  for (const BlockCase& c : kBlocks) {
+    SCOPED_TRACE(c.name);
+    WriteFile(old);
+    Volume = 80;
+    LogCapture log;
+    {
+      FILE* leftover = _wfopen(Scratch().c_str(), L"wb");  // one that can be held
+      ASSERT_NE(leftover, nullptr);
+      fclose(leftover);
+      BlockedFile blocked(Scratch(), c.how);
+      EXPECT_FALSE(SaveSettings(m_path.c_str()));
+    }
+    EXPECT_EQ(ReadFile(), old);
+    const auto lines = LogCapture::Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], std::make_pair(1, std::wstring(L"Error on saving settings!")));
+  }
+}
+
+// What a save killed half-way leaves beside the file is no obstacle to the next one; a
+// save keeps the file's encoding and the keys it does not write itself.
+TEST_F(SettingsFile, SaveReplacesWhatAnEarlierSaveLeftHalfWritten) {
+  const std::string ansi = "[MISC]\r\nTip=0\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (char ch : ansi) utf16 += {ch, '\0'};
+  struct Case {
+    const char* name;
+    std::string file;  // before the save
+  };
+  const Case cases[] = {{"ANSI", ansi}, {"UTF-16", utf16}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      FILE* f = _wfopen(m_path.c_str(), L"wb");
+      ASSERT_NE(f, nullptr);
+      fwrite(c.file.data(), 1, c.file.size(), f);
+      fclose(f);
+      f = _wfopen(Scratch().c_str(), L"wb");
+      ASSERT_NE(f, nullptr);
+      fputs("[MISC]\r\nDbClk=1\r\nDriveC", f);
+      fclose(f);
+    }
+    Volume = 55;
+    ASSERT_TRUE(SaveSettings(m_path.c_str()));
+    EXPECT_EQ(GetFileAttributesW(Scratch().c_str()), INVALID_FILE_ATTRIBUTES);
+    const std::string saved = ReadFile();
+    EXPECT_EQ(saved.substr(0, 2) == "\xFF\xFE", c.file.substr(0, 2) == "\xFF\xFE");
+    EXPECT_EQ(GetPrivateProfileIntW(L"MISC", L"Tip", 1, m_path.c_str()), 0u);
+    Scramble();
+    ASSERT_TRUE(LoadSettings(m_path.c_str()));
+    EXPECT_EQ(Volume, 55);
+    EXPECT_EQ(DbClk, -1);
+    EXPECT_EQ(QualityCompression, 3);
+  }
+}
+
+// Run by KilledSaveLeavesAWholeFile in a process of its own: saves into the file the
+// environment names, over and over, and kills its own process a number of milliseconds
+// after the first save, wherever the saving thread is then.
+const wchar_t kKillFile[] = L"CORVANE_KILLED_SAVE_FILE";
+const wchar_t kKillAfter[] = L"CORVANE_KILLED_SAVE_MS";
+
+TEST(SettingsKilled, DISABLED_SaveUntilKilled) {
+  wchar_t path[MAX_PATH] = {};
+  wchar_t after[16] = {};
+  ASSERT_NE(GetEnvironmentVariableW(kKillFile, path, MAX_PATH), 0u);
+  ASSERT_NE(GetEnvironmentVariableW(kKillAfter, after, 16), 0u);
+  Volume = 90;
+  ASSERT_TRUE(SaveSettings(path));
+  std::thread([path] {
+    for (int i = 0;; ++i) {
+      Volume = i % 2 ? 10 : 90;
+      SaveSettings(path);
+    }
+  }).detach();
+  Sleep(static_cast<DWORD>(_wtoi(after)));
+  TerminateProcess(GetCurrentProcess(), 9);
+}
+
+// Killed at any moment of its saves, the program leaves one of the files it saved.
+TEST_F(SettingsFile, KilledSaveLeavesAWholeFile) {
+  std::string whole[2];
+  for (int i = 0; i < 2; ++i) {
+    Volume = i ? 10 : 90;
+    ASSERT_TRUE(SaveSettings(m_path.c_str()));
+    whole[i] = ReadFile();
+  }
+  wchar_t program[MAX_PATH] = {};
+  ASSERT_NE(GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
+  std::wstring command = std::wstring(L"\"") + program +
+                         L"\" --gtest_also_run_disabled_tests"
+                         L" --gtest_filter=SettingsKilled.DISABLED_SaveUntilKilled";
+  SetEnvironmentVariableW(kKillFile, m_path.c_str());
+  for (int ms = 0; ms <= 140; ms += 20) {
+    SCOPED_TRACE(testing::Message() << "killed after " << ms << " ms");
+    SetEnvironmentVariableW(kKillAfter, std::to_wstring(ms).c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process))
+        << GetLastError();
+    const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 9);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(code, 9u) << "the saving process did not get to be killed";
+    const std::string left = ReadFile();
+    EXPECT_TRUE(left == whole[0] || left == whole[1]) << left.size() << " bytes:\n" << left;
+  }
+  SetEnvironmentVariableW(kKillFile, nullptr);
+  SetEnvironmentVariableW(kKillAfter, nullptr);
 }
 
 TEST(SettingsTables, LookupsFallBackToTheDefaultOutsideTheTable) {
