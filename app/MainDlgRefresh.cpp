@@ -116,7 +116,9 @@ void CVeltraskDlg::ReadDisc() {
   CString status;
   switch (::ReadDisc(status)) {
     case DiscState::NoHandle:
-      return;
+      // The pane would go on naming the disc of the drive read before.
+      status = L"Cannot open the drive";
+      break;
     case DiscState::NoDisc:
       g_bLookupAlbumInfo = FALSE;
       ClearQueryResults();

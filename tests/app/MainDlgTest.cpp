@@ -307,17 +307,23 @@ TEST_F(MainDlgTest, LastAudioTrackBeforeTheLeadOutKeepsItsLength) {
 TEST_F(MainDlgTest, DiscStatesInTheListAndTheDiscPane) {
   struct Case {
     const char* name;
+    bool opens;  // the drive gives a handle
     int tocResult;
     std::vector<int> dataTracks;
     int rows;
     const wchar_t* pane;
   };
+  // The first case follows the audio disc the window opened on: a drive that went away
+  // must not leave that disc's id in the pane.
   const Case cases[] = {
-      {"no disc", 0, {}, 0, L" No Disc"},
-      {"data only", 1, {1}, 1, L"  Not an Audio CD"},
+      {"no handle", false, 1, {}, 0, L" Cannot open the drive"},
+      {"no disc", true, 0, {}, 0, L" No Disc"},
+      {"data only", true, 1, {1}, 1, L"  Not an Audio CD"},
   };
+  ASSERT_EQ(Pane(1).Left(22), L" Recognized Audio CD: ");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    lib.nextHandle = c.opens ? 7 : 0;
     lib.tocResult = c.tocResult;
     lib.SetToc(1, {0}, 300, c.dataTracks);
     lib.tocResult = c.tocResult;
@@ -325,6 +331,7 @@ TEST_F(MainDlgTest, DiscStatesInTheListAndTheDiscPane) {
     Refresh();
     const std::vector<LogLine> lines = LogFrom(from);
     EXPECT_EQ(CountLines(lines, {LOG_INFO, L"Refreshing CD..."}), 1);
+    EXPECT_EQ(CountLines(lines, {LOG_WARNING, L"Error on get drive handle!"}), c.opens ? 0 : 1);
     // No disc: the list stays empty without being refilled.
     EXPECT_EQ(CountLines(lines, {LOG_INFO, L"Refreshing track list view..."}), c.rows);
     EXPECT_EQ(List().GetItemCount(), c.rows);
