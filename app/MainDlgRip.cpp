@@ -37,6 +37,9 @@ BOOL CVeltraskDlg::IsRipJobRunning() const {
 }
 
 void CVeltraskDlg::OnRip() {
+  // A command posted to the disabled window during a job reaches it through the job's
+  // modal loop: a second job would share the rip rings with the first.
+  if (IsRipJobRunning()) return;
   if (IsRefreshRunning()) return;
   if (m_bPlaying) {
     const LONG refreshes = RefreshesBegun();
@@ -74,6 +77,7 @@ void CVeltraskDlg::OnRip() {
 }
 
 void CVeltraskDlg::OnRipCurrent() {
+  if (IsRipJobRunning()) return;  // as OnRip
   if (IsRefreshRunning()) return;
   if (m_listTracks.GetNextItem(-1, LVNI_SELECTED) < 0) {
     MessageBox(L"No Audio Track Selected!");

@@ -161,6 +161,57 @@ TEST_F(MainDlgRip, RipCommandsDoNothingWhileTheDiscIsRefreshed) {
   EXPECT_FALSE(StatusColumnEmpty());
 }
 
+// The rip commands posted to the main window once the job writes its first track; the
+// window is disabled then, but its posted messages still reach it through the job's loop.
+HWND g_commandsTo = nullptr;
+std::atomic<bool> g_commandsPosted{false};
+LRESULT CALLBACK PostRipCommandsDuringTheJob(int code, WPARAM wParam, LPARAM lParam) noexcept {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  CRippingProgress* job = g_pRippingProgress;
+  if (code >= 0 && job && call->hwnd == job->GetSafeHwnd() && call->message == WM_RIP_STATUS &&
+      call->wParam == 0 && !g_commandsPosted.exchange(true)) {
+    ::PostMessageW(g_commandsTo, WM_COMMAND, ID_RIP, 0);
+    ::PostMessageW(g_commandsTo, WM_COMMAND, ID_RIP_CURRENT, 0);
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A second job would read into the rings the first one reads into: while a job runs,
+// both rip commands do nothing.
+TEST_F(MainDlgRip, RipCommandsDuringAJobStartNoSecondJob) {
+  struct Case {
+    const char* name;
+    bool current;  // the job is Rip Current's, else Rip's
+    const wchar_t* file;
+    int audioRow;
+  };
+  const Case cases[] = {{"during Rip", false, L"02.wav", 1},
+                        {"during Rip Current", true, L"03.wav", 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_jobsRun = 0;
+    RemoveFiles();
+    dlg.m_listTracks.SetCheck(1, TRUE);
+    Select(2);
+    g_commandsTo = dlg.m_hWnd;
+    g_commandsPosted = false;
+    HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, PostRipCommandsDuringTheJob, nullptr,
+                                     ::GetCurrentThreadId());
+    if (c.current) {
+      dlg.OnRipCurrent();
+    } else {
+      dlg.OnRip();
+    }
+    ::UnhookWindowsHookEx(hook);
+    PumpPending();
+    EXPECT_TRUE(g_commandsPosted) << "the job never reached its first track";
+    EXPECT_EQ(g_jobsRun, 1);
+    const std::vector<std::pair<std::wstring, uintmax_t>> expected = {
+        {c.file, WavSize(c.audioRow)}};
+    EXPECT_EQ(Files(), expected);
+  }
+}
+
 // Asked on a double-click, "Rip the Track" with "Don't ask me again" rips the row and
 // keeps the choice: the next double-click rips without asking.
 TEST_F(MainDlgRip, DoubleClickRipTheTrackWithTheCheckBoxRipsFromThenOnWithoutAsking) {
