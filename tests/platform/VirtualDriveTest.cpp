@@ -71,6 +71,35 @@ void WriteWholeFile(const std::wstring& path, const std::string& text) {
   CloseHandle(h);
 }
 
+// Runs a command of the host's shell, outside Wine and its share modes, as another program
+// on the machine would; true once it has finished.
+bool RunOnHost(const std::string& command) {
+  const std::string marker = std::string(CDGRAB_TEST_DISCS) + "/host-command-done";
+  const std::wstring markerDos = DosPath(marker);
+  DeleteFileW(markerDos.c_str());
+  std::string line = "/bin/sh -c \"" + command + " && : > '" + marker + "'\"";
+  std::wstring wide(line.begin(), line.end());
+  STARTUPINFOW startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  memset(&process, 0, sizeof process);
+  // Wine starts a host program without a process handle to wait on: the marker tells.
+  if (!CreateProcessW(DosPath("/bin/sh").c_str(), wide.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process))
+    return false;
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  for (int i = 0; i < 1000; ++i) {
+    if (GetFileAttributesW(markerDos.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      DeleteFileW(markerDos.c_str());
+      return true;
+    }
+    Sleep(10);
+  }
+  return false;
+}
+
 uint32_t Be32(const uint8_t* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
 }
@@ -433,6 +462,52 @@ TEST_F(VirtualDrives, MalformedSheetsReportNoDisc) {
     CloseCDHandle(h);
   }
   DeleteFileW(cue.c_str());
+}
+
+// An image cut or written over while the drive holds it no longer reads: its sectors fail
+// as unreadable ones, never as silence or another disc's audio. Only the last sector, short
+// in the file from the start, reads as silence beyond its bytes.
+TEST_F(VirtualDrives, AnImageCutOrRewrittenUnderTheDriveFailsToRead) {
+  const std::wstring cue = folders_["broken"] + L"a.cue";
+  const std::wstring bin = folders_["broken"] + L"cut.bin";
+  const std::string unixBin = std::string(CDGRAB_TEST_DISCS) + "/broken/cut.bin";
+  struct {
+    const char* what;
+    std::string command;
+    int32_t lba;  // a sector that reads before the change
+  } const cases[] = {
+      {"cut inside the disc",
+       "truncate -s " + std::to_string(50 * kCDSectorBytes) + " '" + unixBin + "'", 80},
+      {"cut inside the last sector",
+       "truncate -s " + std::to_string(100 * kCDSectorBytes + 500) + " '" + unixBin + "'", 100},
+      {"written over at the same size",
+       "printf XY | dd of='" + unixBin + "' bs=1 seek=5000 conv=notrunc status=none", 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteWholeFile(bin, std::string(100 * kCDSectorBytes + 1000, '\x11'));
+    WriteWholeFile(cue, "FILE \"cut.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    CDHANDLE h = Open("broken");
+    ASSERT_NE(h, 0);
+    CDTableOfContents toc;
+    ASSERT_EQ(ReadTOC(h, &toc), 1) << GetAspiLibError();
+    ASSERT_EQ(Be32(toc.entries[1].address), 101u);
+    Block block;
+    ASSERT_EQ(block.Read(h, 99, 2), 1);
+    const uint8_t* last = block.Data() + kCDSectorBytes;
+    EXPECT_EQ(last[999], 0x11);
+    EXPECT_EQ(last[1000], 0);
+    EXPECT_EQ(last[kCDSectorBytes - 1], 0);
+    ASSERT_EQ(block.Read(h, c.lba, 1), 1);
+
+    ASSERT_TRUE(RunOnHost(c.command));
+    EXPECT_EQ(block.Read(h, c.lba, 1), 0);
+    EXPECT_EQ(GetAspiLibError(), kErrReadFailed);
+    EXPECT_EQ(block.Header()->bytesDelivered, 0u);
+    CloseCDHandle(h);
+  }
+  DeleteFileW(cue.c_str());
+  DeleteFileW(bin.c_str());
 }
 
 TEST_F(VirtualDrives, CdromLetterWithoutImageHasNoDisc) {
