@@ -10,10 +10,6 @@ namespace {
 
 enum Column { kColNumber, kColTitle, kColType, kColStart, kColDuration, kColStatus, kColDest };
 
-// Sectors between an enhanced disc's audio session and its data session.
-constexpr DWORD kSessionGap = 11400;
-constexpr DWORD kSessionGapThreshold = 11250;
-
 DWORD EntryAddress(const CDTocEntry& entry) {
   DWORD address = 0;
   ReadBigEndian32(address, entry.address);
@@ -34,7 +30,6 @@ void CVeltraskDlg::RefreshTrackList() {
   const BOOL lookup = g_bLookupAlbumInfo;
   for (int i = 0; i < tracks; ++i) {
     const CDTocEntry& entry = g_toc.entries[i];
-    const CDTocEntry& next = g_toc.entries[i + 1];
     const int row = m_listTracks.InsertItem(m_listTracks.GetItemCount(), L"");
     CString text;
     text.Format(L"  %02d", i + 1);
@@ -51,8 +46,7 @@ void CVeltraskDlg::RefreshTrackList() {
     const DWORD start = EntryAddress(entry);
     FormatSectorTime(text, static_cast<int32_t>(start + 150));
     m_listTracks.SetItemText(row, kColStart, text);
-    DWORD length = EntryAddress(next) - start;
-    if (i < tracks - 1 && IsDataEntry(next) && length > kSessionGapThreshold) length -= kSessionGap;
+    const DWORD length = TrackSectors(g_toc, i);
     FormatSectorTime(text, static_cast<int32_t>(length));
     m_listTracks.SetItemText(row, kColDuration, text);
     m_listTracks.SetItemText(row, kColStatus, L"");

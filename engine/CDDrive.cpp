@@ -63,7 +63,44 @@ bool TocUsable(const CDTableOfContents& toc) {
   return true;
 }
 
+// Passes on what the library has to say to the user about the disc it just read.
+void LogLibraryMessages(const CDGrabberApi& lib) {
+  if (!lib.GetCDLibMessage) return;
+  char text[1024];
+  for (int i = 0; i < 64 && lib.GetCDLibMessage(text, sizeof text) == 1; ++i) {
+    text[sizeof text - 1] = '\0';
+    const int length = static_cast<int>(strlen(text));
+    CString line;
+    LPWSTR buffer = line.GetBuffer(length + 1);
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text, length, buffer, length + 1);
+    line.ReleaseBuffer(n > 0 ? n : 0);
+    EngineLog(line, LOG_WARNING);
+  }
+}
+
+DWORD EntryAddress(const CDTocEntry& entry) {
+  DWORD address = 0;
+  ReadBigEndian32(address, entry.address);
+  return address;
+}
+
 }  // namespace
+
+DWORD TrackSectors(const CDTableOfContents& toc, int index) {
+  const CDTocEntry& entry = toc.entries[index];
+  const CDTocEntry& next = toc.entries[index + 1];
+  DWORD length = EntryAddress(next) - EntryAddress(entry);
+  const int tracks = toc.lastTrack - toc.firstTrack + 1;
+  if (index >= tracks - 1 || (next.adrControl & kCDControlData) == 0) return length;
+  if (entry.session != 0 && next.session != 0) {
+    if (next.session > entry.session && length > kCDSessionGapSectors) {
+      length -= kCDSessionGapSectors;
+    }
+  } else if (length > 11250) {
+    length -= kCDSessionGapSectors;
+  }
+  return length;
+}
 
 void ReadBigEndian32(DWORD& value, const BYTE* bytes) {
   value = (static_cast<DWORD>(bytes[0]) << 24) | (static_cast<DWORD>(bytes[1]) << 16) |
@@ -178,6 +215,7 @@ DiscState ReadDisc(CString& statusText) {
   memset(&g_toc, 0, sizeof(g_toc));
   lib.ModifyCDParms(hCD, 36, 0);
   const int32_t result = lib.ReadTOC(hCD, &g_toc);
+  LogLibraryMessages(lib);
   const unsigned tocLength = (g_toc.tocLength[0] << 8) | g_toc.tocLength[1];
   if (result != 1 || tocLength == 0 || !TocUsable(g_toc)) {
     g_bNoDisc.store(TRUE, std::memory_order_release);

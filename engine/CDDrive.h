@@ -30,6 +30,13 @@ extern DWORD g_dwDiscId;
 // value = the big-endian 32-bit number at bytes[0..3].
 void ReadBigEndian32(DWORD& value, const BYTE* bytes);
 
+// Sectors of table entry index (0 = first track) up to the next entry. A data track that
+// opens a later session lies kCDSessionGapSectors beyond the end of the track before it,
+// and those sectors are left out. A table without session numbers (a library that does
+// not report them) has them left out whenever the next entry is a data track more than
+// 11250 sectors away, as a guess.
+DWORD TrackSectors(const CDTableOfContents& toc, int index);
+
 // TRUE when "\\.\X:" opens for reading.
 BOOL IsDriveAccessible(TCHAR letter);
 
@@ -68,7 +75,8 @@ enum class DiscState {
 // Reopens the current drive (setting DriveNum), reads its table of contents, and on an
 // audio disc fills g_trackPositions and g_dwDiscId. statusText gets the disc-state text
 // ("No Disc", " Not an Audio CD", "Recognized Audio CD: ..."), empty for NoHandle.
-// Runs on the disc worker.
+// The library's lines for the log (why a disc image was refused, what of its sheet was
+// skipped) become warnings. Runs on the disc worker.
 DiscState ReadDisc(CString& statusText);
 
 // Opens (TRUE) or closes the tray of drive "X:" through MCI; does nothing when the

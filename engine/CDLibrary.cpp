@@ -1,12 +1,23 @@
 #include "engine/CDLibrary.h"
 
+#include <windows.h>
+
 #include <atomic>
 
 namespace {
+using MessageFunction = int32_t(__cdecl*)(char* text, int32_t bytes);
+
+MessageFunction FindMessageFunction() {
+  HMODULE library = GetModuleHandleW(L"AudioCDGrabber.dll");
+  if (!library) return nullptr;
+  return reinterpret_cast<MessageFunction>(
+      reinterpret_cast<void*>(GetProcAddress(library, "GetCDLibMessage")));
+}
+
 const CDGrabberApi& LibraryApi() {
-  static const CDGrabberApi api = {::GetCDList,       ::GetCDHandle,        ::ModifyCDParms,
-                                   ::ReadTOC,         ::ReadCDAudioLBA,     ::CloseCDHandle,
-                                   ::GetAspiLibError, ::GetAspiLibAspiError};
+  static const CDGrabberApi api = {::GetCDList,       ::GetCDHandle,         ::ModifyCDParms,
+                                   ::ReadTOC,         ::ReadCDAudioLBA,      ::CloseCDHandle,
+                                   ::GetAspiLibError, ::GetAspiLibAspiError, FindMessageFunction()};
   return api;
 }
 

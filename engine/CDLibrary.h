@@ -13,6 +13,8 @@ struct CDGrabberApi {
   int32_t(__cdecl* CloseCDHandle)(CDHANDLE handle);
   int32_t(__cdecl* GetAspiLibError)(void);
   int32_t(__cdecl* GetAspiLibAspiError)(void);
+  // Looked up by name: nullptr with a library that has no log lines to give.
+  int32_t(__cdecl* GetCDLibMessage)(char* text, int32_t bytes);
 };
 
 // The operations in use: AudioCDGrabber.dll's unless a replacement is installed.

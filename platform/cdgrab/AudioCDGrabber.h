@@ -48,7 +48,7 @@ typedef struct CDHandleRequest {
 } CDHandleRequest;
 
 typedef struct CDTocEntry {
-  uint8_t reserved1;
+  uint8_t session;     // the track's session, 1 = first (the full TOC's first byte); 0 = not known
   uint8_t adrControl;  // ADR in the high nibble, control in the low; control & 4 = data track
   uint8_t trackNumber;
   uint8_t reserved2;
@@ -82,6 +82,11 @@ CDGRAB_API int32_t __cdecl ReadCDAudioLBA(CDHANDLE handle, CDAudioBlock* audioBl
 CDGRAB_API int32_t __cdecl CloseCDHandle(CDHANDLE handle);
 CDGRAB_API int32_t __cdecl GetAspiLibError(void);
 CDGRAB_API int32_t __cdecl GetAspiLibAspiError(void);
+// Lines for the user's log, oldest first: why a disc image was refused, what its sheet held
+// that was skipped. Copies the oldest as NUL-terminated UTF-8 (cut to fit bytes), drops it
+// and returns 1; 0 when none is waiting. Older builds of the library lack this export, so
+// callers look it up by name.
+CDGRAB_API int32_t __cdecl GetCDLibMessage(char* text, int32_t bytes);
 
 #ifdef __cplusplus
 }
@@ -92,6 +97,9 @@ inline constexpr uint32_t kCDSectorSamples = kCDSectorBytes / 2;
 inline constexpr uint8_t kCDMaxDrives = 8;
 inline constexpr uint8_t kCDTocMaxEntries = 100;
 inline constexpr uint8_t kCDControlData = 4;
+// Lead-out, lead-in and pregap between the end of the first session and the second one's
+// first track.
+inline constexpr uint32_t kCDSessionGapSectors = 11400;
 inline constexpr uint32_t kCDBlockSectors = 27;
 inline constexpr uint32_t kCDBlockDataBytes = kCDBlockSectors * kCDSectorBytes;
 
@@ -127,7 +135,7 @@ static_assert(offsetof(CDHandleRequest, lun) == 4);
 static_assert(offsetof(CDHandleRequest, reserved) == 5);
 
 static_assert(sizeof(CDTocEntry) == 8);
-static_assert(offsetof(CDTocEntry, reserved1) == 0);
+static_assert(offsetof(CDTocEntry, session) == 0);
 static_assert(offsetof(CDTocEntry, adrControl) == 1);
 static_assert(offsetof(CDTocEntry, trackNumber) == 2);
 static_assert(offsetof(CDTocEntry, reserved2) == 3);

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <charconv>
 
 #include "platform/cdgrab/LibError.h"
@@ -21,7 +22,74 @@ struct ParsedTrack {
   int lastIndex = -1;
   bool sawIndex = false;
   int line = 0;
+  int session = 1;
 };
+
+// The pregap every session's first track has; a sheet may give it or leave it to the gap.
+constexpr uint32_t kSessionPregap = 150;
+
+void PutUtf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The sheet's bytes as 8-bit text: UTF-8 without its byte order mark, UTF-16 (told by its
+// byte order mark) turned into UTF-8, anything else as it is.
+bool DecodeSheet(std::string_view bytes, std::string& text, std::string& reason) {
+  const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
+  if (bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+    text.assign(bytes.substr(3));
+    return true;
+  }
+  const bool little = bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE;
+  const bool big = bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF;
+  if (!little && !big) {
+    if (bytes.find('\0') != std::string_view::npos) {
+      reason = "the sheet holds NUL bytes (UTF-16 without a byte order mark?)";
+      return false;
+    }
+    text.assign(bytes);
+    return true;
+  }
+  if (bytes.size() % 2 != 0) {
+    reason = "UTF-16 sheet with an odd number of bytes";
+    return false;
+  }
+  auto unit = [&](size_t i) -> uint32_t {
+    return little ? b[i] | (b[i + 1] << 8) : (b[i] << 8) | b[i + 1];
+  };
+  text.clear();
+  for (size_t i = 2; i < bytes.size(); i += 2) {
+    uint32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 2 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+        unit(i + 2) < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      reason = "broken UTF-16 at byte " + std::to_string(i);
+      return false;
+    }
+    if (c == 0) {
+      reason = "the sheet holds NUL characters";
+      return false;
+    }
+    PutUtf8(text, c);
+  }
+  return true;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -110,19 +178,19 @@ class Parser {
       : probe_(probe), disc_(disc), error_(error) {}
 
   bool Run(std::string_view text) {
-    if (text.size() >= 3 && memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0) text.remove_prefix(3);
     std::vector<std::string> words;
     size_t pos = 0;
     while (pos <= text.size()) {
-      size_t end = text.find('\n', pos);
+      // A line ends in CR LF, LF or CR.
+      size_t end = text.find_first_of("\r\n", pos);
       if (end == std::string_view::npos) end = text.size();
       std::string_view line = text.substr(pos, end - pos);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       ++line_;
       std::string reason;
       if (!Tokenize(line, words, reason)) return Fail(kErrBadImage, reason);
       if (!words.empty() && !Command(words)) return false;
       pos = end + 1;
+      if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
     }
     return Layout();
   }
@@ -132,6 +200,9 @@ class Parser {
     error_.code = code;
     error_.text = "line " + std::to_string(line_) + ": " + reason;
     return false;
+  }
+  void Warn(const std::string& what) {
+    disc_.warnings.push_back("line " + std::to_string(line_) + ": " + what);
   }
   bool FailDisc(const std::string& reason) {
     error_.code = kErrBadImage;
@@ -151,10 +222,13 @@ class Parser {
                                            "SONGWRITER", "ISRC",       "FLAGS"};
     for (const char* name : kIgnored)
       if (EqualsNoCase(cmd, name)) return true;
-    return Fail(kErrBadImage, "unknown command " + cmd);
+    // Writers add commands of their own; none of them can move a sector.
+    Warn("unknown command " + cmd + " skipped");
+    return true;
   }
 
   bool Remark(const std::vector<std::string>& w) {
+    if (w.size() >= 2 && EqualsNoCase(w[1], "SESSION")) return Session(w);
     if (w.size() < 2 || !EqualsNoCase(w[1], "READ-ERROR")) return true;
     int64_t lba, count, failures;
     if (w.size() != 5 || !ParseInt(w[2], lba) || !ParseInt(w[3], count) ||
@@ -163,6 +237,19 @@ class Parser {
       return Fail(kErrBadImage, "READ-ERROR needs <lba> <count> <failures>");
     disc_.readErrors.push_back(
         {static_cast<uint32_t>(lba), static_cast<uint32_t>(count), static_cast<int32_t>(failures)});
+    return true;
+  }
+
+  // REM SESSION nn: the session of the tracks that follow.
+  bool Session(const std::vector<std::string>& w) {
+    int64_t number;
+    if (w.size() != 3 || !ParseInt(w[2], number) || number < 1 || number > 99)
+      return Fail(kErrBadImage, "SESSION needs a number from 1 to 99");
+    int last = tracks_.empty() ? 0 : tracks_.back().session;
+    if (tracks_.empty() ? number != 1 : number != last && number != last + 1)
+      return Fail(kErrBadImage, "session " + w[2] + " does not follow session " +
+                                    std::to_string(std::max(last, 1)));
+    session_ = static_cast<int>(number);
     return true;
   }
 
@@ -200,6 +287,7 @@ class Parser {
       return Fail(kErrBadImage, "unsupported track mode " + w[2]);
     t.file = disc_.files.size() - 1;
     t.line = line_;
+    t.session = session_;
     tracks_.push_back(t);
     return true;
   }
@@ -269,6 +357,8 @@ class Parser {
     ++line_;
     if (!FinishTrack()) return false;
     if (!FileHasTrack(disc_.files.size() - 1)) return FailDisc("FILE without TRACK");
+    if (session_ != tracks_.back().session)
+      return FailDisc("session " + std::to_string(session_) + " has no TRACK");
     uint64_t lba = 0;
     size_t first = 0;
     while (first < tracks_.size()) {
@@ -288,6 +378,13 @@ class Parser {
       byteOffset = start(first) * tracks_[first].sectorBytes;
       for (size_t i = first; i < end; ++i) {
         const ParsedTrack& t = tracks_[i];
+        if (i > 0 && t.session > tracks_[i - 1].session) {
+          // Lead-out and lead-in lie between the sessions, unreadable; the track's own
+          // pregap counts towards the gap.
+          uint64_t own = t.pregap + (static_cast<uint64_t>(t.index1) - start(i));
+          Emit(lba, kCDSessionGapSectors - std::min<uint64_t>(own, kSessionPregap), -1, 0,
+               t.sectorBytes, false);
+        }
         Emit(lba, t.pregap, -1, 0, t.sectorBytes, t.audio);
         uint64_t count;
         if (i + 1 < end) {
@@ -305,7 +402,8 @@ class Parser {
         }
         if (lba + index1 >= kMaxDiscSectors) return FailDisc("disc longer than 100 minutes");
         disc_.tracks.push_back({static_cast<uint8_t>(t.number), t.audio, t.sectorBytes,
-                                static_cast<uint32_t>(lba + index1)});
+                                static_cast<uint32_t>(lba + index1),
+                                static_cast<uint8_t>(t.session)});
         Emit(lba, count, static_cast<int32_t>(file), byteOffset, t.sectorBytes, t.audio);
         byteOffset += count * t.sectorBytes;
         Emit(lba, t.postgap, -1, 0, t.sectorBytes, t.audio);
@@ -322,6 +420,7 @@ class Parser {
   CueError& error_;
   std::vector<ParsedTrack> tracks_;
   int line_ = 0;
+  int session_ = 1;  // of the next TRACK
 };
 
 uint32_t Le32(const uint8_t* p) {
@@ -342,8 +441,13 @@ bool ParseCueSheet(std::string_view text, const CueFileProbe& probe, CueDisc& di
                    CueError& error) {
   disc = CueDisc();
   error = CueError();
+  std::string decoded, reason;
+  if (!DecodeSheet(text, decoded, reason)) {
+    error = {kErrBadImage, reason};
+    return false;
+  }
   Parser parser(probe, disc, error);
-  if (parser.Run(text)) return true;
+  if (parser.Run(decoded)) return true;
   disc = CueDisc();
   return false;
 }
@@ -400,6 +504,7 @@ void BuildToc(const CueDisc& disc, CDTableOfContents& toc) {
   for (size_t i = 0; i <= n; ++i) {
     CDTocEntry& e = toc.entries[i];
     const CueTrack& t = disc.tracks[i < n ? i : n - 1];
+    e.session = t.session;
     e.adrControl = static_cast<uint8_t>(0x10 | (t.audio ? 0 : kCDControlData));
     e.trackNumber = i < n ? t.number : 0xAA;
     PutBe32(e.address, i < n ? t.startLba : disc.leadOut);

@@ -37,6 +37,7 @@ struct CueTrack {
   bool audio = true;
   uint32_t sectorBytes = kCDSectorBytes;  // bytes per sector in the file
   uint32_t startLba = 0;                  // INDEX 01 on the disc
+  uint8_t session = 1;                    // REM SESSION before the track, else the previous one's
 };
 
 // A run of consecutive disc sectors; file -1 is silence that no file holds (PREGAP, POSTGAP).
@@ -61,6 +62,7 @@ struct CueDisc {
   std::vector<CueTrack> tracks;
   std::vector<CueSegment> segments;  // in LBA order, without holes, from LBA 0 to leadOut
   std::vector<CueReadError> readErrors;
+  std::vector<std::string> warnings;  // "line 4: ..." for what the sheet held that was skipped
   uint32_t leadOut = 0;
 };
 
@@ -72,6 +74,10 @@ struct CueError {
 // Longest disc we accept: 100 minutes.
 inline constexpr uint32_t kMaxDiscSectors = 100 * 60 * 75;
 
+// text is the sheet file's bytes: UTF-8 (with or without a byte order mark), the ANSI code
+// page, or UTF-16 with its byte order mark; lines end in CR LF, LF or CR alone. Commands the
+// parser does not know are skipped with a warning. A later session (REM SESSION 02) starts
+// kCDSessionGapSectors after the end of the one before it, as drives report such discs.
 bool ParseCueSheet(std::string_view text, const CueFileProbe& probe, CueDisc& disc,
                    CueError& error);
 

@@ -40,6 +40,14 @@ bool SafeRelativeName(std::wstring& name) {
   return true;
 }
 
+bool Stamp(HANDLE file, uint64_t& bytes, FILETIME& written) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  bytes = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  written = info.ftLastWriteTime;
+  return true;
+}
+
 bool ReadAt(HANDLE file, uint64_t offset, uint8_t* out, uint32_t bytes, uint32_t& got) {
   got = 0;
   LARGE_INTEGER pos;
@@ -80,6 +88,7 @@ std::unique_ptr<DiscImage> DiscImage::Load(const std::wstring& cuePath, CueError
   std::wstring folder = cuePath.substr(0, cuePath.find_last_of(L"\\/") + 1);
 
   std::vector<WinHandle>& files = image->files_;
+  std::vector<FileStamp>& stamps = image->stamps_;
   CueFileProbe probe = [&](const std::string& name, CueFileType type) {
     CueFileInfo info;
     std::wstring wide = Widen(name);
@@ -90,13 +99,13 @@ std::unique_ptr<DiscImage> DiscImage::Load(const std::wstring& cuePath, CueError
     }
     WinHandle file(CreateFileW((folder + wide).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, 0, nullptr));
-    LARGE_INTEGER bytes;
-    if (!file.Valid() || !GetFileSizeEx(file.Get(), &bytes)) {
+    FileStamp stamp;
+    if (!file.Valid() || !Stamp(file.Get(), stamp.bytes, stamp.written)) {
       info.error = kErrImageFile;
       info.reason = "file missing or unreadable";
       return info;
     }
-    info.dataBytes = static_cast<uint64_t>(bytes.QuadPart);
+    info.dataBytes = stamp.bytes;
     if (type == CueFileType::kWave) {
       std::vector<uint8_t> head(kWaveHeadBytes);
       uint32_t n = 0;
@@ -112,6 +121,7 @@ std::unique_ptr<DiscImage> DiscImage::Load(const std::wstring& cuePath, CueError
       }
     }
     files.push_back(std::move(file));
+    stamps.push_back(stamp);
     return info;
   };
   if (!ParseCueSheet(text, probe, image->disc_, error)) return nullptr;
@@ -131,9 +141,28 @@ bool DiscImage::ReadFileBytes(size_t file, uint64_t offset, uint8_t* out, uint32
     error = {kErrImageFile, "cannot read " + f.name};
     return false;
   }
-  // A last sector cut short by the file's end (or a file that shrank) reads as silence.
+  // A file cut or rewritten under the drive no longer holds this disc: its sectors fail
+  // like unreadable ones instead of passing on silence or another disc's audio.
+  if (got < want) {
+    error = {kErrReadFailed, f.name + " ends before byte " + std::to_string(offset + want) +
+                                 ": it shrank since the disc was loaded"};
+    return false;
+  }
+  if (!Unchanged(file)) {
+    error = {kErrReadFailed, f.name + " was written since the disc was loaded"};
+    return false;
+  }
+  // Only the last sector, cut short by the file's end at load, reads as silence beyond it.
   memset(out + got, 0, bytes - got);
   return true;
+}
+
+bool DiscImage::Unchanged(size_t file) const {
+  uint64_t bytes;
+  FILETIME written;
+  const FileStamp& s = stamps_[file];
+  return Stamp(files_[file].Get(), bytes, written) && bytes == s.bytes &&
+         CompareFileTime(&written, &s.written) == 0;
 }
 
 bool DiscImage::ReadAudio(uint32_t lba, uint32_t count, uint8_t* out, CueError& error) {

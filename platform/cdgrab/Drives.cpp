@@ -22,6 +22,16 @@ namespace {
 // Raw reads go to the drive in pieces below the usual 64 KB transfer limit.
 constexpr uint32_t kRawChunkSectors = 20;
 
+std::string Utf8(const std::wstring& text) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
+                        nullptr, nullptr);
+  return narrow;
+}
+
 class Drive {
  public:
   virtual ~Drive() = default;
@@ -56,10 +66,15 @@ class VirtualDrive : public Drive {
   std::shared_ptr<DiscImage> Load(CueError& error) {
     std::shared_ptr<DiscImage> image;
     std::wstring cue = FindCueSheet(letter_);
-    if (cue.empty())
+    if (cue.empty()) {
       error = {kErrNoDisc, "no cue sheet in the drive's root"};
-    else
+    } else {
+      // The user sees why a disc is missing or what of its sheet was skipped.
       image = DiscImage::Load(cue, error);
+      if (!image) AddLogMessage("Disc image " + Utf8(cue) + " refused: " + error.text);
+      for (const std::string& warning : image ? image->Disc().warnings : std::vector<std::string>())
+        AddLogMessage("Disc image " + Utf8(cue) + ": " + warning);
+    }
     std::lock_guard<std::mutex> guard(lock_);
     image_ = image;  // a failed load leaves no disc behind
     return image;
@@ -113,7 +128,33 @@ class RealDrive : public Drive {
       e.address[2] = static_cast<uint8_t>(lba >> 8);
       e.address[3] = static_cast<uint8_t>(lba);
     }
+    MarkSessions(toc, count);
     return true;
+  }
+
+  // Tracks from the last session's first one on belong to it, the others to the one before:
+  // enough for the gap, which follows the audio session of an enhanced disc. A drive that
+  // does not tell leaves the sessions unknown (0).
+  void MarkSessions(CDTableOfContents& toc, int count) {
+    CDROM_TOC_SESSION_DATA last;
+    memset(&last, 0, sizeof last);
+    CDROM_READ_TOC_EX request;
+    memset(&request, 0, sizeof request);
+    request.Format = CDROM_READ_TOC_EX_FORMAT_SESSION;
+    DWORD got = 0;
+    if (!DeviceIoControl(device_.Get(), IOCTL_CDROM_READ_TOC_EX, &request, sizeof request, &last,
+                         sizeof last, &got, nullptr) &&
+        !DeviceIoControl(device_.Get(), IOCTL_CDROM_GET_LAST_SESSION, nullptr, 0, &last,
+                         sizeof last, &got, nullptr))
+      return;
+    int session = last.LastCompleteSession;
+    int firstOfLast = reinterpret_cast<const uint8_t*>(&last.TrackData[0])[2];
+    if (got < sizeof last || session < 1 || session > 99) return;
+    for (int i = 0; i <= count; ++i) {
+      int number = toc.entries[i].trackNumber;  // the lead-out (0xAA) ends the last session
+      bool inLast = session == 1 || number >= firstOfLast;
+      toc.entries[i].session = static_cast<uint8_t>(inLast ? session : session - 1);
+    }
   }
 
   bool ReadAudio(uint32_t lba, uint32_t count, uint8_t* out, CueError& error) override {

@@ -3,6 +3,11 @@
 #define CDGRAB_BUILDING
 #include "platform/cdgrab/AudioCDGrabber.h"
 
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+
 #include "platform/cdgrab/Drives.h"
 #include "platform/cdgrab/LibError.h"
 
@@ -49,5 +54,17 @@ int32_t __cdecl GetAspiLibError(void) {
 }
 int32_t __cdecl GetAspiLibAspiError(void) {
   return Guard("GetAspiLibAspiError", [] { return cdgrab::LastTransport(); });
+}
+int32_t __cdecl GetCDLibMessage(char* text, int32_t bytes) {
+  return Guard("GetCDLibMessage", [&] {
+    if (!text || bytes < 1) return 0;
+    std::string line;
+    if (!cdgrab::TakeLogMessage(line)) return 0;
+    size_t n = std::min(line.size(), static_cast<size_t>(bytes) - 1);
+    while (n > 0 && n < line.size() && (line[n] & 0xC0) == 0x80) --n;  // no cut character
+    memcpy(text, line.data(), n);
+    text[n] = '\0';
+    return 1;
+  });
 }
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <mutex>
 
 namespace cdgrab {
@@ -18,6 +19,18 @@ struct FailureRecord {
 FailureRecord& Record() {
   static FailureRecord record;
   return record;
+}
+
+constexpr size_t kMaxLogMessages = 64;
+
+struct LogMessages {
+  std::mutex lock;
+  std::deque<std::string> lines;
+};
+
+LogMessages& Messages() {
+  static LogMessages messages;
+  return messages;
 }
 
 }  // namespace
@@ -50,6 +63,26 @@ std::string LastErrorText() {
   FailureRecord& r = Record();
   std::lock_guard<std::mutex> guard(r.lock);
   return r.text;
+}
+
+void AddLogMessage(const std::string& text) {
+  LogMessages& m = Messages();
+  {
+    std::lock_guard<std::mutex> guard(m.lock);
+    if (m.lines.size() == kMaxLogMessages) m.lines.pop_front();
+    m.lines.push_back(text);
+  }
+  std::string line = "AudioCDGrabber: " + text + "\n";
+  OutputDebugStringA(line.c_str());
+}
+
+bool TakeLogMessage(std::string& text) {
+  LogMessages& m = Messages();
+  std::lock_guard<std::mutex> guard(m.lock);
+  if (m.lines.empty()) return false;
+  text = std::move(m.lines.front());
+  m.lines.pop_front();
+  return true;
 }
 
 }  // namespace cdgrab

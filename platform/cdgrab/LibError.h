@@ -43,4 +43,9 @@ int32_t LastError();
 int32_t LastTransport();
 std::string LastErrorText();
 
+// Lines for the user's log (GetCDLibMessage), kept until taken. A caller that never takes
+// them loses the oldest once too many wait.
+void AddLogMessage(const std::string& text);
+bool TakeLogMessage(std::string& text);
+
 }  // namespace cdgrab

@@ -9,6 +9,7 @@ any sector sample for sample from its LBA and the table of contents alone.
 Examples:
   make_test_disc.py --out /tmp/disc --first 3 --lengths 900,600 --data first
   make_test_disc.py --out /tmp/disc --lengths 4500 --read-error 100:2:3 --wave
+  make_test_disc.py --out /tmp/disc --lengths 1500,15000 --data last --data-session 2
 """
 
 import argparse
@@ -90,6 +91,9 @@ def main():
     p.add_argument("--data-mode", choices=["MODE1/2352", "MODE1/2048", "MODE2/2352"],
                    default="MODE1/2352")
     p.add_argument("--data-sectors", type=int, default=300)
+    p.add_argument("--data-session", type=int, choices=[1, 2], default=1,
+                   help="2: a last data track opens a second session (an enhanced disc), "
+                        "which drives place 11400 sectors after the audio")
     p.add_argument("--index0", type=int, default=0,
                    help="INDEX 00 gap in sectors before every track but the first")
     p.add_argument("--pregap", type=int, default=0,
@@ -108,9 +112,13 @@ def main():
         tracks.append({"audio": False, "sectors": args.data_sectors})
     if not 1 <= args.first or args.first + len(tracks) - 1 > 99:
         p.error("track numbers must stay within 1 to 99")
+    if args.data_session == 2 and args.data != "last":
+        p.error("--data-session 2 needs --data last")
 
     os.makedirs(args.out, exist_ok=True)
     lines = ["REM COMMENT \"generated test disc\""]
+    if args.data_session == 2:
+        lines.append("REM SESSION 01")
     for rule in args.read_error:
         lba, count, failures = (int(x) for x in rule.split(":"))
         lines.append("REM READ-ERROR %d %d %d" % (lba, count, failures))
@@ -132,6 +140,10 @@ def main():
             fname = "track%02d.%s" % (number, "wav" if wave else "bin")
             lines.append('FILE "%s" %s' % (fname, "WAVE" if wave else "BINARY"))
             file_frames = 0
+        if not t["audio"] and args.data_session == 2:
+            # Lead-out and lead-in between the sessions; the track's own pregap is part of it.
+            lines.append("REM SESSION 02")
+            lba += 11400 - min(gap, 150)
         lines.append("  TRACK %02d %s" % (number, mode))
         if i == 1 and args.pregap:
             lines.append("    PREGAP %s" % msf(args.pregap))

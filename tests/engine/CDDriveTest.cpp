@@ -259,6 +259,92 @@ TEST_F(DiscRead, DiscIdsMatchTheFixture) {
   EXPECT_GT(discs, 0);
 }
 
+TEST_F(DiscRead, TheLibrarysLinesForTheLogBecomeWarnings) {
+  const struct {
+    const char* what;
+    int tocResult;
+    DiscState state;
+  } cases[] = {{"refused image", 0, DiscState::NoDisc},
+               {"read with warnings", 1, DiscState::Audio}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake.SetToc(1, {0, 15000}, 30000);
+    fake.tocResult = c.tocResult;
+    fake.messages = {"Disc image R:\\disc.cue refused: line 2: disc.bin: file missing",
+                     "Disc image R:\\caf\xC3\xA9.cue: line 3: unknown command COMPOSER skipped"};
+    LogCapture log;
+    CString status;
+    EXPECT_EQ(ReadDisc(status), c.state);
+    const std::vector<std::pair<int, std::wstring>> expected = {
+        {LOG_WARNING, L"Disc image R:\\disc.cue refused: line 2: disc.bin: file missing"},
+        {LOG_WARNING, L"Disc image R:\\caf\u00e9.cue: line 3: unknown command COMPOSER skipped"}};
+    EXPECT_EQ(LogCapture::Lines(), expected);
+    EXPECT_TRUE(fake.messages.empty());
+  }
+}
+
+// How long each track is, by the table of contents a drive reports.
+TEST(TrackSectors, LeaveOutTheGapOnlyBeforeALaterSession) {
+  struct Case {
+    const char* what;
+    std::vector<DWORD> starts;  // tracks 1..n; the last one is data where data is set
+    DWORD leadOut;
+    bool data;
+    std::vector<uint8_t> sessions;  // entries and lead-out; empty: not reported
+    std::vector<DWORD> sectors;
+  };
+  const Case cases[] = {
+      {"20 s + 200 s and a data track in the same session",
+       {0, 1500, 16500},
+       16800,
+       true,
+       {1, 1, 1, 1},
+       {1500, 15000, 300}},
+      {"enhanced disc: the data track opens session 2",
+       {0, 1500, 27900},
+       28200,
+       true,
+       {1, 1, 2, 2},
+       {1500, 15000, 300}},
+      {"enhanced disc, sessions not reported: guessed from the distance",
+       {0, 1500, 27900},
+       28200,
+       true,
+       {},
+       {1500, 15000, 300}},
+      {"a long last track before the lead-out keeps its length",
+       {0, 1500},
+       16500,
+       false,
+       {1, 1, 1},
+       {1500, 15000}},
+      {"audio after audio keeps its length, whatever the sessions",
+       {0, 15000},
+       15300,
+       false,
+       {1, 2, 2},
+       {15000, 300}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeCDLibrary fake;
+    const int count = static_cast<int>(c.starts.size());
+    fake.SetToc(1, c.starts, c.leadOut, c.data ? std::vector<int>{count} : std::vector<int>{});
+    fake.SetSessions(c.sessions);
+    for (int i = 0; i < count; ++i) EXPECT_EQ(TrackSectors(fake.toc, i), c.sectors[i]) << i;
+  }
+  // Ten audio tracks and a data track in a second session.
+  FakeCDLibrary fake;
+  std::vector<DWORD> starts;
+  for (int i = 0; i < 10; ++i) starts.push_back(150 * i);
+  starts.push_back(1500 + 11400);
+  const std::vector<uint8_t> sessions = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
+  fake.SetToc(1, starts, 1500 + 11400 + 300, {11});
+  fake.SetSessions(sessions);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(TrackSectors(fake.toc, i), 150u) << i;
+  EXPECT_EQ(TrackSectors(fake.toc, 10), 300u);
+}
+
 TEST(TrayDoor, AnUnknownDeviceDoesNothing) {
   SetTrayDoor(TRUE, L"Q:");  // no such drive: MCI cannot open it
   SetTrayDoor(FALSE, L"Q:");

@@ -1,5 +1,6 @@
 #include "tests/engine/FakeCDLibrary.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -33,10 +34,19 @@ int32_t __cdecl FakeCloseCDHandle(CDHANDLE handle) {
   return 1;
 }
 int32_t __cdecl FakeError() { return 0; }
+int32_t __cdecl FakeMessage(char* text, int32_t bytes) {
+  if (g_fake->messages.empty() || bytes < 1) return 0;
+  const std::string line = g_fake->messages.front();
+  g_fake->messages.erase(g_fake->messages.begin());
+  const size_t n = std::min(line.size(), static_cast<size_t>(bytes) - 1);
+  memcpy(text, line.data(), n);
+  text[n] = '\0';
+  return 1;
+}
 
 const CDGrabberApi kFakeApi = {FakeGetCDList, FakeGetCDHandle,    FakeModifyCDParms,
                                FakeReadTOC,   FakeReadCDAudioLBA, FakeCloseCDHandle,
-                               FakeError,     FakeError};
+                               FakeError,     FakeError,          FakeMessage};
 
 void PutBigEndian(uint8_t* at, DWORD value) {
   at[0] = static_cast<uint8_t>(value >> 24);
@@ -74,5 +84,11 @@ void FakeCDLibrary::SetToc(int first, const std::vector<DWORD>& starts, DWORD le
       if (data == number) entry.adrControl |= kCDControlData;
     }
     PutBigEndian(entry.address, i < count ? starts[i] : leadOut);
+  }
+}
+
+void FakeCDLibrary::SetSessions(const std::vector<uint8_t>& sessions) {
+  for (size_t i = 0; i < sessions.size() && i < kCDTocMaxEntries; ++i) {
+    toc.entries[i].session = sessions[i];
   }
 }

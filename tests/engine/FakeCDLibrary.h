@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "engine/CDLibrary.h"
@@ -18,6 +19,7 @@ struct FakeCDLibrary {
   int32_t tocResult = 1;
   CDTableOfContents toc = {};
   std::function<int32_t(CDAudioBlock*)> read;  // default: fails
+  std::vector<std::string> messages;           // GetCDLibMessage's lines, UTF-8, taken in order
 
   // What the program asked.
   std::vector<CDHandleRequest> opened;
@@ -28,4 +30,6 @@ struct FakeCDLibrary {
   // A TOC with tracks first..first+starts.size()-1 at the given LBAs, then the lead-out.
   void SetToc(int first, const std::vector<DWORD>& starts, DWORD leadOut,
               const std::vector<int>& dataTracks = {});
+  // Session numbers of the entries (the lead-out last), as a library that reports them.
+  void SetSessions(const std::vector<uint8_t>& sessions);
 };

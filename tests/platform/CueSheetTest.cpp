@@ -165,7 +165,19 @@ TEST(CueSheet, RejectsMalformedSheets) {
       {"FILE \"d.bin\" BINARY\nTRACK 01 MODE2/2336\n", kErrBadImage, "unsupported track mode"},
       {head + "INDEX 01 00:00:00\nPREGAP 00:02:00\n", kErrBadImage, "PREGAP after INDEX"},
       {head + "INDEX 01 00:03:00\n", kErrBadImage, "beyond the end"},
-      {head + "INDEX 01 00:00:00\nWHATEVER\n", kErrBadImage, "line 4: unknown command"},
+      {head + "INDEX 01 00:00:00\nREM SESSION 03\n", kErrBadImage, "line 4: session 03"},
+      {"REM SESSION 02\n" + head, kErrBadImage, "line 1: session 02"},
+      {head + "INDEX 01 00:00:00\nREM SESSION 2x\n", kErrBadImage, "SESSION needs a number"},
+      {head + "INDEX 01 00:00:00\nREM SESSION 02\n", kErrBadImage, "session 2 has no TRACK"},
+      {std::string("FILE \"d.bin\0\" BINARY\n", 21), kErrBadImage, "NUL bytes"},
+      {std::string("\xFF\xFE"
+                   "F\0I\0L",
+                   7),
+       kErrBadImage, "odd number of bytes"},
+      {std::string("\xFF\xFE\x00\xD8"
+                   "T\0",
+                   6),
+       kErrBadImage, "broken UTF-16"},
       {"REM READ-ERROR 1 x 3\n" + head, kErrBadImage, "READ-ERROR"},
       {"REM READ-ERROR 1 0 3\n" + head, kErrBadImage, "READ-ERROR"},
       {"REM READ-ERROR 1 1 -2\n" + head, kErrBadImage, "READ-ERROR"},
@@ -181,6 +193,121 @@ TEST(CueSheet, RejectsMalformedSheets) {
     EXPECT_NE(error.text.find(c.text), std::string::npos) << error.text;
     EXPECT_TRUE(disc.tracks.empty());
   }
+}
+
+// UTF-16 of an ASCII text, with its byte order mark.
+std::string Utf16(const std::string& text, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char c : text) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  return out;
+}
+
+// Sheets as writers and editors save them: each lays out the same disc.
+TEST(CueSheet, ReadsSheetsInEveryEncodingAndLineEnd) {
+  const std::string lines[] = {"REM GENRE Test",   "FILE \"d.bin\" BINARY",
+                               "  TRACK 01 AUDIO", "    INDEX 01 00:00:00",
+                               "  TRACK 02 AUDIO", "    INDEX 01 00:10:00"};
+  auto join = [&](const char* end) {
+    std::string text;
+    for (const std::string& line : lines) text += line + end;
+    return text;
+  };
+  const std::string withComposer = "COMPOSER \"Someone\"\r\n" + join("\r\n");
+  struct Case {
+    const char* name;
+    std::string sheet;
+    std::vector<std::string> warnings;
+  };
+  const Case cases[] = {
+      {"CR LF", join("\r\n"), {}},
+      {"LF", join("\n"), {}},
+      {"CR alone", join("\r"), {}},
+      {"no line end after the last line", join("\n").substr(0, join("\n").size() - 1), {}},
+      {"mixed, with blank lines", "\r\n\n\r" + join("\r"), {}},
+      {"UTF-8 with a byte order mark", "\xEF\xBB\xBF" + join("\r\n"), {}},
+      {"UTF-16 LE", Utf16(join("\r\n"), false), {}},
+      {"UTF-16 BE, CR alone", Utf16(join("\r"), true), {}},
+      {"an unknown command", withComposer, {"line 1: unknown command COMPOSER skipped"}},
+      {"unknown commands in UTF-16, line numbers after CR alone",
+       Utf16(join("\r") + "ARRANGER x\rDISCNUMBER 1\r", false),
+       {"line 7: unknown command ARRANGER skipped", "line 8: unknown command DISCNUMBER skipped"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CueDisc disc;
+    CueError error;
+    ASSERT_TRUE(ParseCueSheet(c.sheet, FakeFiles({{"d.bin", 2000 * S}}), disc, error))
+        << error.text;
+    ASSERT_EQ(disc.tracks.size(), 2u);
+    EXPECT_EQ(disc.tracks[1].startLba, 750u);
+    EXPECT_EQ(disc.leadOut, 2000u);
+    EXPECT_EQ(disc.warnings, c.warnings);
+  }
+  // Names outside ASCII come out as UTF-8 whatever the sheet's encoding.
+  std::string name = "caf\xC3\xA9.bin";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("FILE \"caf")) utf16 += std::string{c, '\0'};
+  utf16 += std::string("\xE9\0", 2);
+  for (char c : std::string(".bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"))
+    utf16 += std::string{c, '\0'};
+  CueDisc disc;
+  CueError error;
+  ASSERT_TRUE(ParseCueSheet(utf16, FakeFiles({{name, 10 * S}}), disc, error)) << error.text;
+  EXPECT_EQ(disc.files[0].name, name);
+}
+
+// A second session starts 11400 sectors after the first one's end, as a drive reports an
+// enhanced disc; the track's own pregap is part of that gap.
+TEST(CueSheet, PlacesASecondSessionBeyondTheGap) {
+  const std::string audio =
+      "REM SESSION 01\nFILE \"d.bin\" BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+      "TRACK 02 AUDIO\nINDEX 01 00:10:00\n";
+  struct {
+    const char* name;
+    std::string data;
+    uint32_t dataStart, leadOut;
+  } const cases[] = {
+      {"no pregap in the sheet", "REM SESSION 02\nTRACK 03 MODE1/2352\nINDEX 01 00:20:00\n",
+       1500 + 11400, 1500 + 11400 + 300},
+      {"an INDEX 00 pregap in the file",
+       "REM SESSION 02\nTRACK 03 MODE1/2352\nINDEX 00 00:20:00\nINDEX 01 00:22:00\n",
+       1500 + 11250 + 150, 1500 + 11250 + 300},
+      {"a PREGAP no file holds",
+       "REM SESSION 02\nTRACK 03 MODE1/2352\nPREGAP 00:03:00\nINDEX 01 00:20:00\n",
+       1500 + 11250 + 225, 1500 + 11250 + 225 + 300},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CueDisc disc;
+    CueError error;
+    ASSERT_TRUE(ParseCueSheet(audio + c.data, FakeFiles({{"d.bin", 1800 * S}}), disc, error))
+        << error.text;
+    ASSERT_EQ(disc.tracks.size(), 3u);
+    EXPECT_EQ(disc.tracks[1].session, 1);
+    EXPECT_EQ(disc.tracks[2].session, 2);
+    EXPECT_EQ(disc.tracks[2].startLba, c.dataStart);
+    EXPECT_EQ(disc.leadOut, c.leadOut);
+    // Nothing is read from the gap: it is no audio and no file's.
+    bool gapFound = false;
+    for (const CueSegment& seg : disc.segments) {
+      if (seg.firstLba == 1500 && seg.file == -1 && !seg.audio) gapFound = true;
+    }
+    EXPECT_TRUE(gapFound);
+    CDTableOfContents toc;
+    BuildToc(disc, toc);
+    EXPECT_EQ(toc.entries[1].session, 1);
+    EXPECT_EQ(toc.entries[2].session, 2);
+    EXPECT_EQ(toc.entries[3].session, 2);  // the lead-out ends session 2
+  }
+  // Without a REM SESSION line every track is in session 1, the data one too.
+  CueDisc disc;
+  CueError error;
+  ASSERT_TRUE(ParseCueSheet(audio.substr(15) + "TRACK 03 MODE1/2352\nINDEX 01 00:20:00\n",
+                            FakeFiles({{"d.bin", 1800 * S}}), disc, error))
+      << error.text;
+  EXPECT_EQ(disc.tracks[2].session, 1);
+  EXPECT_EQ(disc.tracks[2].startLba, 1500u);
+  EXPECT_EQ(disc.leadOut, 1800u);
 }
 
 TEST(CueSheet, RejectsDiscsLongerThanHundredMinutes) {

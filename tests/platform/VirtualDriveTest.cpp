@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <atomic>
@@ -21,7 +22,8 @@ constexpr int32_t kErrBadArgument = 1, kErrBadHandle = 3, kErrNoDisc = 5, kErrBa
                   kErrImageFile = 7, kErrWaveFormat = 8, kErrOutOfRange = 9, kErrReadFailed = 10,
                   kErrNotAudio = 11, kErrBlockTooSmall = 12;
 
-const char* const kDiscNames[] = {"mixed", "plain", "wave", "broken", "empty"};
+const char* const kDiscNames[] = {"mixed", "plain",     "wave",    "broken",
+                                  "empty", "data-last", "enhanced"};
 
 std::wstring DosPath(const std::string& unixPath) {
   using ToDos = WCHAR*(__cdecl*)(const char*);
@@ -69,6 +71,43 @@ void WriteWholeFile(const std::wstring& path, const std::string& text) {
   DWORD put = 0;
   WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
   CloseHandle(h);
+}
+
+// The library's lines for the log waiting now.
+std::vector<std::string> TakeMessages() {
+  std::vector<std::string> lines;
+  char text[512];
+  while (GetCDLibMessage(text, sizeof text) == 1) lines.push_back(text);
+  return lines;
+}
+
+// Runs a command of the host's shell, outside Wine and its share modes, as another program
+// on the machine would; true once it has finished.
+bool RunOnHost(const std::string& command) {
+  const std::string marker = std::string(CDGRAB_TEST_DISCS) + "/host-command-done";
+  const std::wstring markerDos = DosPath(marker);
+  DeleteFileW(markerDos.c_str());
+  std::string line = "/bin/sh -c \"" + command + " && : > '" + marker + "'\"";
+  std::wstring wide(line.begin(), line.end());
+  STARTUPINFOW startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  memset(&process, 0, sizeof process);
+  // Wine starts a host program without a process handle to wait on: the marker tells.
+  if (!CreateProcessW(DosPath("/bin/sh").c_str(), wide.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process))
+    return false;
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  for (int i = 0; i < 1000; ++i) {
+    if (GetFileAttributesW(markerDos.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      DeleteFileW(markerDos.c_str());
+      return true;
+    }
+    Sleep(10);
+  }
+  return false;
 }
 
 uint32_t Be32(const uint8_t* p) {
@@ -433,6 +472,131 @@ TEST_F(VirtualDrives, MalformedSheetsReportNoDisc) {
     CloseCDHandle(h);
   }
   DeleteFileW(cue.c_str());
+}
+
+// The sheet that a refresh refuses says why; the commands it skips are named.
+TEST_F(VirtualDrives, TheDriveSaysWhyItRefusesASheetAndWhatItSkips) {
+  const std::wstring cue = folders_["broken"] + L"a.cue";
+  const std::string bin = "FILE \"a.cue\" BINARY\r  TRACK 01 AUDIO\r    INDEX 01 00:00:00\r";
+  struct {
+    std::string sheet;
+    int32_t result;
+    const char* line;
+  } const cases[] = {
+      {"FILE \"missing.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 0,
+       "a.cue refused: line 1: missing.bin: file missing or unreadable"},
+      {bin + "  TRACK 02 AUDIO\r    INDEX 01 00:00:0x\r", 0, "a.cue refused: line 5: INDEX needs"},
+      {"", 0, "a.cue refused: no TRACK"},
+      {"COMPOSER \"X\"\r" + bin, 1, "a.cue: line 1: unknown command COMPOSER skipped"},
+  };
+  TakeMessages();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sheet);
+    WriteWholeFile(cue, c.sheet);
+    CDHANDLE h = Open("broken");
+    ASSERT_NE(h, 0);
+    CDTableOfContents toc;
+    EXPECT_EQ(ReadTOC(h, &toc), c.result);
+    CloseCDHandle(h);
+    std::vector<std::string> lines = TakeMessages();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("Disc image ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(c.line), std::string::npos) << lines[0];
+  }
+  DeleteFileW(cue.c_str());
+  // A buffer too small for a line gets as much of it as fits.
+  WriteWholeFile(cue, "");
+  CDHANDLE h = Open("broken");
+  CDTableOfContents toc;
+  ReadTOC(h, &toc);
+  CloseCDHandle(h);
+  char text[8];
+  memset(text, 'x', sizeof text);
+  EXPECT_EQ(GetCDLibMessage(text, sizeof text), 1);
+  EXPECT_STREQ(text, "Disc im");
+  EXPECT_EQ(GetCDLibMessage(text, sizeof text), 0);
+  DeleteFileW(cue.c_str());
+}
+
+// A data track after the audio: in the audio's session it follows at once; opening a
+// second session it lies 11400 sectors on, and nothing in between reads.
+TEST_F(VirtualDrives, DataTrackAfterTheAudioInOneSessionOrTwo) {
+  struct {
+    const char* disc;
+    uint32_t dataStart;
+    uint8_t dataSession;
+  } const cases[] = {{"data-last", 450, 1}, {"enhanced", 450 + 11400, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.disc);
+    CDHANDLE h = Open(c.disc);
+    ASSERT_NE(h, 0);
+    CDTableOfContents toc;
+    ASSERT_EQ(ReadTOC(h, &toc), 1) << GetAspiLibError();
+    ASSERT_EQ(toc.lastTrack, 3);
+    const uint32_t lba[] = {0, 150, c.dataStart, c.dataStart + 300};
+    const uint8_t session[] = {1, 1, c.dataSession, c.dataSession};
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(Be32(toc.entries[i].address), lba[i]) << i;
+      EXPECT_EQ(toc.entries[i].session, session[i]) << i;
+    }
+    EXPECT_EQ(toc.entries[2].adrControl & 0x0F, 4);
+    Block block;
+    ASSERT_EQ(block.Read(h, 449, 1), 1);  // track 2's last sector, its counter going on
+    const int16_t* s = reinterpret_cast<const int16_t*>(block.Data());
+    EXPECT_EQ(static_cast<uint16_t>(s[1]), (2 << 12) | ((299 * 588) & 0xFFF));
+    // The sector after the audio (the gap or the data track), the gap's last, the data's first.
+    for (uint32_t at : {450u, std::max(450u, c.dataStart - 1), c.dataStart}) {
+      EXPECT_EQ(block.Read(h, static_cast<int32_t>(at), 1), 0) << at;
+      EXPECT_EQ(GetAspiLibError(), kErrNotAudio) << at;
+    }
+    CloseCDHandle(h);
+  }
+}
+
+// An image cut or written over while the drive holds it no longer reads: its sectors fail
+// as unreadable ones, never as silence or another disc's audio. Only the last sector, short
+// in the file from the start, reads as silence beyond its bytes.
+TEST_F(VirtualDrives, AnImageCutOrRewrittenUnderTheDriveFailsToRead) {
+  const std::wstring cue = folders_["broken"] + L"a.cue";
+  const std::wstring bin = folders_["broken"] + L"cut.bin";
+  const std::string unixBin = std::string(CDGRAB_TEST_DISCS) + "/broken/cut.bin";
+  struct {
+    const char* what;
+    std::string command;
+    int32_t lba;  // a sector that reads before the change
+  } const cases[] = {
+      {"cut inside the disc",
+       "truncate -s " + std::to_string(50 * kCDSectorBytes) + " '" + unixBin + "'", 80},
+      {"cut inside the last sector",
+       "truncate -s " + std::to_string(100 * kCDSectorBytes + 500) + " '" + unixBin + "'", 100},
+      {"written over at the same size",
+       "printf XY | dd of='" + unixBin + "' bs=1 seek=5000 conv=notrunc status=none", 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteWholeFile(bin, std::string(100 * kCDSectorBytes + 1000, '\x11'));
+    WriteWholeFile(cue, "FILE \"cut.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    CDHANDLE h = Open("broken");
+    ASSERT_NE(h, 0);
+    CDTableOfContents toc;
+    ASSERT_EQ(ReadTOC(h, &toc), 1) << GetAspiLibError();
+    ASSERT_EQ(Be32(toc.entries[1].address), 101u);
+    Block block;
+    ASSERT_EQ(block.Read(h, 99, 2), 1);
+    const uint8_t* last = block.Data() + kCDSectorBytes;
+    EXPECT_EQ(last[999], 0x11);
+    EXPECT_EQ(last[1000], 0);
+    EXPECT_EQ(last[kCDSectorBytes - 1], 0);
+    ASSERT_EQ(block.Read(h, c.lba, 1), 1);
+
+    ASSERT_TRUE(RunOnHost(c.command));
+    EXPECT_EQ(block.Read(h, c.lba, 1), 0);
+    EXPECT_EQ(GetAspiLibError(), kErrReadFailed);
+    EXPECT_EQ(block.Header()->bytesDelivered, 0u);
+    CloseCDHandle(h);
+  }
+  DeleteFileW(cue.c_str());
+  DeleteFileW(bin.c_str());
 }
 
 TEST_F(VirtualDrives, CdromLetterWithoutImageHasNoDisc) {

@@ -10,4 +10,7 @@ rm -rf "$out"
 "$python" "$gen" --out "$out/plain" --lengths 3000,2000 --split >/dev/null
 # WAVE files with a PREGAP that no file holds.
 "$python" "$gen" --out "$out/wave" --lengths 300,200 --wave --pregap 75 >/dev/null
+# A data track last in the audio's session, and an enhanced disc with it in a second one.
+"$python" "$gen" --out "$out/data-last" --lengths 150,300 --data last >/dev/null
+"$python" "$gen" --out "$out/enhanced" --lengths 150,300 --data last --data-session 2 >/dev/null
 mkdir -p "$out/broken" "$out/empty"
