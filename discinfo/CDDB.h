@@ -1,6 +1,11 @@
 // The CDDB client.
 #pragma once
 
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "discinfo/CDDBTrackPosition.h"
 // -- client: requests and replies --
 #include "discinfo/CDDBException.h"
@@ -26,6 +31,19 @@ class CCDDBServerEntry {
   CString m_protocol;
 };
 // -- end client: requests and replies --
+
+// The HTTP framing of the last reply, as ReceiveReply read it.
+struct CCDDBHttpReply {
+  int status = -1;  // -1: the reply has no HTTP status line
+  std::string statusText;
+  std::string location;  // a redirect's Location
+  std::string charset;   // named by Content-Type, lower case; empty when none
+  // The body: de-chunked, a leading byte order mark and blank lines dropped. It may
+  // hold zero bytes, which no reply text may.
+  std::string body;
+  // Why the framing itself could not be read (null: it could).
+  const wchar_t* fault = nullptr;
+};
 
 // ---- reply parsing (CDDBParse.cpp) ----
 // Matches of a query, in the order of the reply.
@@ -55,13 +73,16 @@ class CCDDB {
   // when a required line is missing. A TTITLE/EXTT number below 0 or above 99 is
   // ignored with a warning line.
   virtual BOOL ParseRecordBodyHelper(CCDDBRecord& record, const char* text);
-  // The next line (CR LF, or LF when the rest holds no CR LF); pos becomes null
-  // when no further line ends, and no line is produced then.
+  // The next line, up to its LF (a CR before the LF is no part of it); pos becomes
+  // null when no further line ends, and no line is produced then.
   virtual void NextReplyLine(const char*& pos, CStringA& line);
   // "#..." lines: the rest, trimmed.
   virtual BOOL ReadCommentLine(const CStringA& line, CStringA& comment);
   // "key=value" with the value's \n, \t and \\ escapes undone.
   virtual BOOL SplitKeyValue(const CStringA& line, CStringA& key, CStringA& value);
+  // The code page of texts that belong together at protocol level 6: UTF-8 when all
+  // are valid UTF-8, else the charset the reply's header named, else Windows-1252.
+  UINT TextCodePage(const std::vector<const std::string*>& texts) const;
   // ---- end reply parsing ----
 
   // -- client: requests and replies (CDDB.cpp) --
@@ -89,17 +110,21 @@ class CCDDB {
   static bool IsPlainCategory(LPCSTR category);
 
   virtual CString BuildHelloArgs();
-  // Receives until the reply is whole, however the network cuts it: a one-line reply
-  // (code outside 210..219) at its status line's LF or the peer's close, a list or
-  // record at its terminator line (LF-only line ends count as CR LF). Every mode
-  // receives alike. FALSE when a wait ran out or the whole reply took longer than
-  // kReplyDeadlineTimeouts waits; a close before the reply is whole raises 524.
+  // Receives until the reply is whole, however the network cuts it. The HTTP header
+  // (LF or CR LF lines, interim 1xx headers skipped) is read into m_http; a redirect
+  // is whole at its header's end, a body at its Content-Length or last chunk; and a
+  // one-line CDDB reply (code outside 210..219) at its status line's LF or the
+  // peer's close, a list or record at its terminator line (LF-only line ends count
+  // as CR LF). Every mode receives alike. FALSE when a wait ran out or the whole
+  // reply took longer than kReplyDeadlineTimeouts waits (counted from the command's
+  // start while one runs); a close before the reply is whole raises 524.
   virtual BOOL ReceiveReply(CWSocket& socket, LPCSTR terminator, CStringA& reply, int mode);
   virtual void SanitizeHelloField(CString& field);
-  // Just after the first blank line, or null.
+  // Just after the first blank line (LF or CR LF), or null.
   virtual LPCSTR SkipHttpHeader(LPCSTR text);
   virtual CString BuildHostHeader(const CCDDBServerEntry& server);
-  // UTF-8 from protocol level 6, else the ANSI code page.
+  // The ANSI code page below protocol level 6; from level 6 m_textCodePage (UTF-8
+  // unless the parser found the texts are not UTF-8).
   virtual CString ToWideByProto(LPCSTR text);
 
   // A reply that grows past this without being complete is refused (516).
@@ -107,6 +132,8 @@ class CCDDB {
   // The whole of one reply may take this many m_timeoutMs; then it ends as a wait
   // that ran out.
   static constexpr int kReplyDeadlineTimeouts = 2;
+  // Redirects a command follows; one more is refused.
+  static constexpr int kMaxRedirects = 5;
 
   CString m_lastReply;
   DWORD m_timeoutMs = 60000;
@@ -120,5 +147,15 @@ class CCDDB {
   CString m_proxyPassword;
   CString m_helloHost;
   CString m_helloUser;
+  CCDDBHttpReply m_http;
+  UINT m_textCodePage = CP_UTF8;
+  // Set while a command runs: its connects and receives share this one deadline.
+  std::optional<std::chrono::steady_clock::time_point> m_commandDeadline;
   // -- end client: requests and replies --
+
+ private:
+  // Connects (following redirects), sends and receives one command; the body is
+  // then in m_http. Refusals raise refusalCode with their reason.
+  void Exchange(const CCDDBServerEntry& server, const CString& command, int mode,
+                DWORD refusalCode);
 };

@@ -58,11 +58,91 @@ void Warn(LPCTSTR text) {
   DiscInfoClearQueryResults();
 }
 
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned char lead = *p++;
+    if (lead < 0x80) continue;
+    int more = 0;
+    unsigned long value = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      more = 1;
+      value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      more = 2;
+      value = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      more = 3;
+      value = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (end - p < more) return false;
+    for (int i = 0; i < more; ++i, ++p) {
+      if ((*p & 0xC0) != 0x80) return false;
+      value = (value << 6) | (*p & 0x3F);
+    }
+    if ((more == 2 && value < 0x800) || (more == 3 && value < 0x10000) || value > 0x10FFFF ||
+        (value >= 0xD800 && value <= 0xDFFF))
+      return false;
+  }
+  return true;
+}
+
+// The code page of an 8-bit charset name; Windows-1252 for the Latin-1 names (which
+// servers send for Windows-1252 text as well) and for names not known here.
+UINT CharsetCodePage(const std::string& charset) {
+  if (charset.rfind("iso-8859-", 0) == 0 || charset.rfind("iso_8859-", 0) == 0) {
+    const int part = std::atoi(charset.c_str() + 9);
+    if (part >= 2 && part <= 16 && part != 12) return static_cast<UINT>(28590 + part);
+    return 1252;
+  }
+  if (charset.rfind("windows-125", 0) == 0 && charset.size() == 12 && charset[11] >= '0' &&
+      charset[11] <= '8')
+    return static_cast<UINT>(1250 + (charset[11] - '0'));
+  if (charset == "koi8-r") return 20866;
+  if (charset == "koi8-u") return 21866;
+  return 1252;
+}
+
+// Sets the client's text code page for one group of conversions, and back to UTF-8
+// after them.
+class TextCodePageScope {
+ public:
+  TextCodePageScope(CCDDB& client, UINT codePage) : m_client(client) {
+    m_client.m_textCodePage = codePage;
+  }
+  ~TextCodePageScope() { m_client.m_textCodePage = CP_UTF8; }
+  TextCodePageScope(const TextCodePageScope&) = delete;
+  TextCodePageScope& operator=(const TextCodePageScope&) = delete;
+
+ private:
+  CCDDB& m_client;
+};
+
 // Track number of a TTITLEn/EXTTn key; strtol saturates, so a huge number stays
 // huge (and is refused) instead of wrapping into range.
 long TrackKeyNumber(const char* digits) { return std::strtol(digits, nullptr, 10); }
 
 }  // namespace
+
+// Older records and servers send 8-bit text that is not UTF-8; read as UTF-8 it
+// would become replacement characters in every title, tag and file name. Text
+// that is valid UTF-8 stays UTF-8 whatever the header says: servers that name
+// ISO-8859-1 by default send UTF-8 all the same.
+UINT CCDDB::TextCodePage(const std::vector<const std::string*>& texts) const {
+  bool utf8 = true;
+  for (const std::string* text : texts) {
+    if (!IsValidUtf8(*text)) {
+      utf8 = false;
+      break;
+    }
+  }
+  if (utf8) return CP_UTF8;
+  return CharsetCodePage(m_http.charset);
+}
 
 int CCDDB::ReplyCode(const char* text) {
   if (!text || std::strlen(text) < 3) return -1;
@@ -72,20 +152,18 @@ int CCDDB::ReplyCode(const char* text) {
 
 void CCDDB::NextReplyLine(const char*& pos, CStringA& line) {
   if (!pos) return;
-  size_t endLen = 2;
-  const char* end = std::strstr(pos, "\r\n");
-  if (!end) {
-    end = std::strchr(pos, '\n');
-    endLen = 1;
-  }
+  // Each line ends at its own LF: servers, proxies and stored records mix lone LFs
+  // with CR LF, and a CR LF further on must not pull the lines before it into one.
+  const char* end = std::strchr(pos, '\n');
   if (!end) {
     // Text after the last line end is not a line.
     pos = nullptr;
     line.Empty();
     return;
   }
-  line = CStringA(pos, static_cast<int>(end - pos));
-  pos = end + endLen;
+  const char* stop = end > pos && end[-1] == '\r' ? end - 1 : end;
+  line = CStringA(pos, static_cast<int>(stop - pos));
+  pos = end + 1;
 }
 
 BOOL CCDDB::ReadCommentLine(const CStringA& line, CStringA& comment) {
@@ -158,6 +236,8 @@ BOOL CCDDB::ParseMatchLine(CCDDBQueryResult& match, const CStringA& line) {
   if (!IsPlainCategory(category.c_str())) return FALSE;
   const std::string id = NextWord(s, pos);
   if (id.empty()) return FALSE;
+  // Each match line is judged alone: a list may gather records stored long apart.
+  const TextCodePageScope codePage(*this, TextCodePage({&s}));
   match.m_category = ToWideByProto(CStringA(category.c_str()));
   match.m_discId = static_cast<DWORD>(std::strtoul(id.c_str(), nullptr, 16));
 
@@ -206,7 +286,19 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
   std::string rawPlayOrder;
   std::vector<std::string> rawTrackTitles;
   std::vector<std::string> rawTrackExt;
+  std::string rawClient;
+  std::string rawVersion;
+  std::string rawComment;
+  // One code page for the whole record, judged on the joined fields.
   const auto convertFields = [&] {
+    std::vector<const std::string*> texts = {&rawTitle,  &rawGenre,   &rawDiscExt, &rawPlayOrder,
+                                             &rawClient, &rawVersion, &rawComment};
+    for (const std::string& t : rawTrackTitles) texts.push_back(&t);
+    for (const std::string& t : rawTrackExt) texts.push_back(&t);
+    const TextCodePageScope codePage(*this, TextCodePage(texts));
+    record.m_submittedViaClient = ToWideByProto(CStringA(rawClient.c_str()));
+    record.m_submittedViaVersion = ToWideByProto(CStringA(rawVersion.c_str()));
+    record.m_submittedViaComment = ToWideByProto(CStringA(rawComment.c_str()));
     titleText = ToWideByProto(CStringA(rawTitle.c_str()));
     record.m_genre = ToWideByProto(CStringA(rawGenre.c_str()));
     record.m_discExtData = ToWideByProto(CStringA(rawDiscExt.c_str()));
@@ -261,9 +353,9 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
           convertFields();
           return FALSE;
         }
-        record.m_submittedViaClient = ToWideByProto(CStringA(client.c_str()));
-        record.m_submittedViaVersion = ToWideByProto(CStringA(version.c_str()));
-        record.m_submittedViaComment = ToWideByProto(CStringA(extra.c_str()));
+        rawClient = client;
+        rawVersion = version;
+        rawComment = extra;
       } else if (inOffsets && !c.empty()) {
         record.m_trackFrameOffsets.Add(std::atoi(c.c_str()));
       }

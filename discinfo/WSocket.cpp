@@ -41,7 +41,7 @@ void CWSocket::Create(int nType, int nProtocol, int nFamily) {
   if (m_socket == INVALID_SOCKET) ThrowWSocketException();
 }
 
-void CWSocket::Connect(LPCTSTR lpszHost, int nPort) {
+void CWSocket::Connect(LPCTSTR lpszHost, int nPort, DWORD dwTimeoutMs) {
   const CStringA host(lpszHost);
 
   sockaddr_in address;
@@ -56,11 +56,38 @@ void CWSocket::Connect(LPCTSTR lpszHost, int nPort) {
     }
     CopyMemory(&address.sin_addr, pHost->h_addr_list[0], sizeof(address.sin_addr));
   }
-  // No time-out of its own: it blocks as long as the system lets it.
-  if (connect(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) ==
-      SOCKET_ERROR) {
-    ThrowWSocketException();
+  const sockaddr* target = reinterpret_cast<const sockaddr*>(&address);
+  if (dwTimeoutMs == INFINITE) {
+    if (connect(m_socket, target, sizeof(address)) == SOCKET_ERROR) ThrowWSocketException();
+    return;
   }
+  // A host that drops connection attempts would hold a blocking connect for minutes
+  // (the system's own retries): connect without blocking and wait for the outcome.
+  u_long nonBlocking = 1;
+  if (ioctlsocket(m_socket, FIONBIO, &nonBlocking) == SOCKET_ERROR) ThrowWSocketException();
+  if (connect(m_socket, target, sizeof(address)) == SOCKET_ERROR) {
+    const int error = WSAGetLastError();
+    if (error != WSAEWOULDBLOCK && error != WSAEINPROGRESS) ThrowWSocketException(error);
+    timeval tv = MillisecondsToTimeval(dwTimeoutMs);
+    fd_set writeSet;
+    fd_set errorSet;
+    FD_ZERO(&writeSet);
+    FD_ZERO(&errorSet);
+    FD_SET(m_socket, &writeSet);
+    FD_SET(m_socket, &errorSet);
+    const int n = select(0, nullptr, &writeSet, &errorSet, &tv);
+    if (n == SOCKET_ERROR) ThrowWSocketException();
+    if (n == 0) ThrowWSocketException(WSAETIMEDOUT);
+    int failure = 0;
+    int length = sizeof(failure);
+    if (getsockopt(m_socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&failure), &length) ==
+        SOCKET_ERROR)
+      ThrowWSocketException();
+    if (FD_ISSET(m_socket, &errorSet) && failure == 0) failure = WSAECONNREFUSED;
+    if (failure != 0) ThrowWSocketException(failure);
+  }
+  u_long blocking = 0;
+  if (ioctlsocket(m_socket, FIONBIO, &blocking) == SOCKET_ERROR) ThrowWSocketException();
 }
 
 int CWSocket::Send(const char* pData, int nLength, int nFlags) {

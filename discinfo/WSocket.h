@@ -32,8 +32,10 @@ class CWSocket {
   void Create(BOOL bUdp = FALSE);
   void Create(int nType, int nProtocol, int nFamily);
   // A dotted address is used as it is; anything else (255.255.255.255 included,
-  // which inet_addr cannot tell from a failure) is looked up as a name.
-  void Connect(LPCTSTR lpszHost, int nPort);
+  // which inet_addr cannot tell from a failure) is looked up as a name. A connect
+  // not done within dwTimeoutMs throws WSAETIMEDOUT (INFINITE: as long as the
+  // system lets it take); the socket is blocking again afterwards.
+  void Connect(LPCTSTR lpszHost, int nPort, DWORD dwTimeoutMs = INFINITE);
   // One send call; a partial send is the caller's business.
   int Send(const char* pData, int nLength, int nFlags = 0);
   // One recv call; 0 when the peer has closed (not an error here).

@@ -3,6 +3,8 @@
 // with their warning lines.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -213,11 +215,12 @@ TEST_F(CddbClientTest, DirectQueryAndReadLines) {
   Read(L"rock", record);  // the page is no record; only the request matters here
   const std::vector<std::string> requests = testServer.Requests();
   ASSERT_EQ(2u, requests.size());
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(testServer.Port()) + "\r\n";
   EXPECT_EQ(std::string("GET /~cddb/cddb.cgi?cmd=cddb+query+06019002+2+150+15150+402&") + kHello +
-                " HTTP/1.0\r\n\r\n",
+                " HTTP/1.0\r\n" + host + "\r\n",
             requests[0]);
   EXPECT_EQ(std::string("GET /~cddb/cddb.cgi?cmd=cddb+read+rock+06019002&") + kHello +
-                " HTTP/1.0\r\n\r\n",
+                " HTTP/1.0\r\n" + host + "\r\n",
             requests[1]);
 }
 
@@ -512,6 +515,73 @@ TEST_F(CddbClientTest, ConnectionRefusedIsAWinsockCodeWithFacility7) {
   EXPECT_EQ(1, g_clears);
 }
 
+// A listener that never accepts and whose queue is full: the system drops the
+// next connection attempts, as a host behind a dropping firewall does.
+class FullListener {
+ public:
+  FullListener() {
+    m_listen.Create(FALSE);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(m_listen.m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    listen(m_listen.m_socket, 0);
+    int length = sizeof(address);
+    getsockname(m_listen.m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    // Fill the queue until an attempt stalls.
+    for (int i = 0; i < 8 && !m_full; ++i) {
+      m_fillers.emplace_back(new CWSocket);
+      m_fillers.back()->Create(FALSE);
+      try {
+        m_fillers.back()->Connect(L"127.0.0.1", m_port, 300);
+      } catch (CWSocketException* e) {
+        m_full = e->m_socketError == WSAETIMEDOUT;
+        e->Delete();
+      }
+    }
+  }
+  int Port() const { return m_port; }
+  bool Full() const { return m_full; }
+
+ private:
+  CWSocket m_listen;
+  std::vector<std::unique_ptr<CWSocket>> m_fillers;
+  int m_port = 0;
+  bool m_full = false;
+};
+
+TEST_F(CddbClientTest, AConnectThatStallsEndsAtTheReplyDeadlineWithItsReason) {
+  FullListener stalled;
+  ASSERT_TRUE(stalled.Full()) << "no loopback connect stalled";
+  server.m_port = stalled.Port();
+  client.m_timeoutMs = 400;  // the deadline: two of them
+  const auto start = std::chrono::steady_clock::now();
+  CCDDBQueryResultArray matches;
+  EXPECT_EQ(0x80070000u | WSAETIMEDOUT, Query(matches));
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+  EXPECT_GE(took, 700);
+  EXPECT_LT(took, 3000);
+  ASSERT_EQ(1u, Warnings().size());
+  CString expected;
+  expected.Format(L"%s10060: connecting to 127.0.0.1:%d failed: the server did not answer in time",
+                  CString(kWarningPrefix), stalled.Port());
+  EXPECT_EQ(expected, Warnings()[0]);
+
+  // Refused at once: the reason names the step and the system's words.
+  server.m_port = FreeLoopbackPort();
+  g_log.clear();
+  EXPECT_EQ(0x80070000u | WSAECONNREFUSED, Query(matches));
+  ASSERT_EQ(1u, Warnings().size());
+  CString refused;
+  refused.Format(L"%s10061: connecting to 127.0.0.1:%d failed: ", CString(kWarningPrefix),
+                 server.m_port);
+  EXPECT_EQ(0, Warnings()[0].Find(refused)) << CStringA(Warnings()[0]).GetString();
+  EXPECT_GT(Warnings()[0].GetLength(), refused.GetLength());
+}
+
 const char kRecordBody[] =
     "210 rock 06019002 CD database entry follows (until terminating `.')\r\n"
     "# xmcd\r\n"
@@ -614,7 +684,8 @@ TEST_F(CddbClientTest, ReadEscapesACategoryTheURLCannotCarry) {
   ASSERT_EQ(std::size(cases), requests.size());
   for (size_t i = 0; i < std::size(cases); ++i) {
     EXPECT_EQ(std::string("GET /~cddb/cddb.cgi?cmd=cddb+read+") + cases[i].word + "+06019002&" +
-                  kHello + " HTTP/1.0\r\n\r\n",
+                  kHello + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(testServer.Port()) +
+                  "\r\n\r\n",
               requests[i]);
   }
 }

@@ -134,7 +134,9 @@ TEST_F(CDDBParse, ReplyCodeAndLines) {
       {"a\r\nb\r\n", {"a", "b"}},
       {"a\r\nb", {"a"}},  // no end, no line
       {"a\nb\n", {"a", "b"}},
-      {"a\nb\r\nc\n", {"a\nb", "c"}},  // LF counts only once no CR LF is left
+      {"a\nb\r\nc\n", {"a", "b", "c"}},  // each line ends at its own LF
+      {"a\r\nb\nc\r\n", {"a", "b", "c"}},
+      {"a\rb\r\n", {"a\rb"}},  // a lone CR ends nothing
       {"\r\n\r\n", {"", ""}},
       {"", {}},
   };

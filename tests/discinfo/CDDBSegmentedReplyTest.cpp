@@ -4,6 +4,7 @@
 // never ask for a disc the server did not name.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,7 +18,10 @@ namespace {
 
 WinsockSession g_winsock;
 
-void DropLog(LPCTSTR, int) {}
+std::vector<CString> g_warnings;
+void KeepWarnings(LPCTSTR text, int level) {
+  if (level == 1) g_warnings.push_back(text);
+}
 void DropClear() {}
 
 constexpr DWORD kDiscId = 0x10000c03;
@@ -117,7 +121,8 @@ std::vector<Kind> Kinds() {
 class CddbSegmentedReplyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetDiscInfoLogSink(DropLog);
+    g_warnings.clear();
+    SetDiscInfoLogSink(KeepWarnings);
     SetClearQueryResultsSink(DropClear);
     client.SetClientHost(L"a.b");
     client.SetClientUser(L"Unregistered User 42");
@@ -220,6 +225,283 @@ TEST_F(CddbSegmentedReplyTest, AnyCutAndLfOnlyLinesGiveWhatTheWholeReplyGives) {
         EXPECT_EQ(expected, Lookup(replies)) << what;
         ExpectOnlyNamedReads(before, kind, what);
       }
+    }
+  }
+}
+
+// ---- reply shapes ----
+// Replies as real servers, proxies and old databases shape them. Each must give
+// exactly what the plain CR LF replies give, or be refused with its reason and
+// give no record at all (so nothing wrong can be cached).
+
+const char kPlainHeader[] = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+
+// A page sent in small pieces, held open until the client lets go.
+CddbTestServer::Reply Served(const std::string& page) {
+  CddbTestServer::Reply reply;
+  for (size_t at = 0; at < page.size(); at += 13) reply.chunks.push_back(page.substr(at, 13));
+  reply.delayMs = 1;
+  reply.end = CddbTestServer::End::kHold;
+  reply.stallMs = 3000;
+  return reply;
+}
+
+std::vector<std::string> CrLfLines(const std::string& body) {
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = body.find("\r\n", at)) != std::string::npos; at = end + 2)
+    lines.push_back(body.substr(at, end - at));
+  return lines;
+}
+
+// The DTITLE and TTITLE0 lines of a record, the first match line of a list, end in LF.
+std::string MixedLineEnds(const std::string& body) {
+  const std::vector<std::string> lines = CrLfLines(body);
+  std::string mixed;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const bool lf = lines[i].rfind("DTITLE=", 0) == 0 || lines[i].rfind("TTITLE0=", 0) == 0 ||
+                    (i == 1 && body.compare(0, 3, "211") == 0);
+    mixed += lines[i] + (lf ? "\n" : "\r\n");
+  }
+  return mixed;
+}
+
+std::string StatusCrLfRestLf(const std::string& body) {
+  const size_t status = body.find("\r\n") + 2;
+  return body.substr(0, status) + CddbTestServer::LfOnly(body.substr(status));
+}
+
+// UTF-8 text in another code page.
+std::string Encoded(const std::string& utf8, UINT codePage) {
+  const CString wide = AfxMultiByteToWide(utf8.data(), static_cast<int>(utf8.size()), CP_UTF8);
+  const CStringA narrow = AfxWideToMultiByte(wide, wide.GetLength(), codePage);
+  return narrow.str();
+}
+
+// Chunks of 1 to 17 bytes, each its own send: the size lines fall inside titles.
+CddbTestServer::Reply Chunked(const std::string& header, const std::string& body) {
+  CddbTestServer::Reply reply;
+  reply.chunks.push_back(header);
+  size_t size = 1;
+  for (size_t at = 0; at < body.size(); at += size, size = size % 17 + 1) {
+    const std::string piece = body.substr(at, size);
+    char line[16];
+    std::snprintf(line, sizeof(line), "%zX", piece.size());
+    reply.chunks.push_back(line + std::string(";x=1\r\n").substr(size % 3 == 0 ? 0 : 4) + piece +
+                           "\r\n");
+  }
+  reply.chunks.push_back("0\r\n\r\n");
+  reply.delayMs = 1;
+  reply.end = CddbTestServer::End::kHold;
+  reply.stallMs = 3000;
+  return reply;
+}
+
+std::string Redirect(int status, const std::string& location) {
+  return "HTTP/1.0 " + std::to_string(status) + (status == 301 ? " Moved Permanently" : " Found") +
+         "\r\nLocation: " + location + "\r\nContent-Type: text/html\r\n\r\n<html>moved</html>\r\n";
+}
+
+bool IsRecord(const std::string& body) { return body.compare(0, 3, "210") == 0; }
+
+struct Shape {
+  const char* name;
+  // The replies that stand for one plain reply (a redirect comes before its page).
+  std::function<std::vector<CddbTestServer::Reply>(const std::string& body, int port)> serve;
+  DWORD code;              // 0: the plain replies' outcome
+  const wchar_t* warning;  // a refusal's last warning line
+  const char* request;     // a request line that must have gone out, or null
+};
+
+std::vector<CddbTestServer::Reply> One(const std::string& page) { return {Served(page)}; }
+
+std::vector<Shape> Shapes() {
+  const auto body = [](std::string (*change)(const std::string&)) {
+    return [change](const std::string& b, int) { return One(kPlainHeader + change(b)); };
+  };
+  const auto page = [](const std::string& header, std::string (*change)(const std::string&)) {
+    return [header, change](const std::string& b, int) { return One(header + change(b)); };
+  };
+  const auto same = [](const std::string& b) { return b; };
+  const auto lfOnly = [](const std::string& b) { return CddbTestServer::LfOnly(b); };
+  const auto latin1 = [](const std::string& b) { return Encoded(b, 1252); };
+  const auto latin2 = [](const std::string& b) { return Encoded(b, 28592); };
+  const auto records = [](std::string (*change)(const std::string&)) {
+    return [change](const std::string& b, int) {
+      return One(IsRecord(b) ? change(b) : kPlainHeader + b);
+    };
+  };
+  const auto redirects = [](int count, int status, const char* host) {
+    return [count, status, host](const std::string& b, int port) {
+      std::vector<CddbTestServer::Reply> replies;
+      for (int i = 1; i <= count; ++i) {
+        replies.push_back(
+            Served(Redirect(status, std::string("http://") + host + ":" + std::to_string(port) +
+                                        "/hop" + std::to_string(i) + "/cddb.cgi?x=1")));
+      }
+      replies.push_back(Served(kPlainHeader + b));
+      return replies;
+    };
+  };
+  const wchar_t* kTooMany =
+      L"Warning: throwing CCDDBException for error 516: the server redirected the request more "
+      L"than 5 times";
+  return {
+      {"plain", body(same), 0, nullptr, nullptr},
+      {"mixed line ends", body(MixedLineEnds), 0, nullptr, nullptr},
+      {"CR LF status line over LF lines", body(StatusCrLfRestLf), 0, nullptr, nullptr},
+      {"LF-only lines", body(lfOnly), 0, nullptr, nullptr},
+      {"LF-only header", page("HTTP/1.0 200 OK\nContent-Type: text/plain\n\n", same), 0, nullptr,
+       nullptr},
+      {"LF-only header and lines", page("HTTP/1.0 200 OK\nContent-Type: text/plain\n\n", lfOnly), 0,
+       nullptr, nullptr},
+      {"100 Continue first",
+       page(std::string("HTTP/1.1 100 Continue\r\n\r\n") + kPlainHeader, same), 0, nullptr,
+       nullptr},
+      {"byte order mark", page(kPlainHeader + std::string("\xEF\xBB\xBF"), same), 0, nullptr,
+       nullptr},
+      {"blank line before the body", page(kPlainHeader + std::string("\r\n"), same), 0, nullptr,
+       nullptr},
+      {"Content-Length and no end line",
+       [](const std::string& b, int) {
+         const std::string cut = b.substr(0, b.size() - 3);  // without ".\r\n"
+         return One("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(cut.size()) +
+                    "\r\n\r\n" + cut);
+       },
+       0, nullptr, nullptr},
+      {"chunked",
+       [](const std::string& b, int) {
+         return std::vector<CddbTestServer::Reply>{
+             Chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", b)};
+       },
+       0, nullptr, nullptr},
+      {"chunked, LF-only, Latin-1",
+       [](const std::string& b, int) {
+         return std::vector<CddbTestServer::Reply>{
+             Chunked("HTTP/1.1 200 OK\nTransfer-Encoding: Chunked\n\n",
+                     Encoded(CddbTestServer::LfOnly(b), 1252))};
+       },
+       0, nullptr, nullptr},
+      {"Windows-1252, no charset", body(latin1), 0, nullptr, nullptr},
+      {"ISO-8859-1 named",
+       page("HTTP/1.0 200 OK\r\nContent-Type: text/plain; charset=ISO-8859-1\r\n\r\n", latin1), 0,
+       nullptr, nullptr},
+      {"ISO-8859-2 named",
+       page("HTTP/1.0 200 OK\r\nContent-Type: text/plain;charset=\"iso-8859-2\"\r\n\r\n", latin2),
+       0, nullptr, nullptr},
+      {"UTF-8 under an ISO-8859-1 header",
+       page("HTTP/1.0 200 OK\r\nContent-Type: text/plain; charset=ISO-8859-1\r\n\r\n", same), 0,
+       nullptr, nullptr},
+      {"301 once", redirects(1, 301, "127.0.0.1"), 0, nullptr,
+       "GET /hop1/cddb.cgi?x=1 HTTP/1.0\r\n"},
+      {"302 five times", redirects(5, 302, "localhost"), 0, nullptr,
+       "GET /hop5/cddb.cgi?x=1 HTTP/1.0\r\nHost: localhost:"},
+      {"302 six times", redirects(6, 302, "127.0.0.1"), 516, kTooMany, nullptr},
+      {"redirect to https",
+       [](const std::string& b, int) {
+         return std::vector<CddbTestServer::Reply>{Served(Redirect(302, "https://x.test/cddb")),
+                                                   Served(kPlainHeader + b)};
+       },
+       516,
+       L"Warning: throwing CCDDBException for error 516: the server redirected the request to "
+       L"\"https://x.test/cddb\", which is no http:// location",
+       nullptr},
+      {"404 page",
+       [](const std::string&, int) {
+         return One(
+             "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<html>\r\n<body>gone</body>"
+             "\r\n</html>\r\n");
+       },
+       516,
+       L"Warning: throwing CCDDBException for error 516: the server answered HTTP 404 Not Found, "
+       L"not a CDDB reply",
+       nullptr},
+      {"500 page for a record", records([](const std::string&) {
+         return std::string(
+             "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 9\r\n\r\nno luck\r\n");
+       }),
+       517,
+       L"Warning: throwing CCDDBException for error 517: the server answered HTTP 500 Internal "
+       L"Server Error, not a CDDB reply",
+       nullptr},
+      {"zero byte in a record", records([](const std::string& b) {
+         std::string z = b;
+         z.insert(z.find("TTITLE1=") + 8, 1, '\0');
+         return kPlainHeader + z;
+       }),
+       517,
+       L"Warning: throwing CCDDBException for error 517: the server's reply holds a zero byte, "
+       L"which no CDDB text may",
+       nullptr},
+      {"zero byte in the list",
+       [](const std::string& b, int) {
+         std::string z = b;
+         if (!IsRecord(b)) z.insert(z.find(" / ") + 1, 1, '\0');
+         return One(kPlainHeader + z);
+       },
+       516,
+       L"Warning: throwing CCDDBException for error 516: the server's reply holds a zero byte, "
+       L"which no CDDB text may",
+       nullptr},
+  };
+}
+
+TEST_F(CddbSegmentedReplyTest, EveryReplyShapeGivesThePlainRecordOrARefusalWithItsReason) {
+  const auto record = [](const char* category, const char* id, const char* title) {
+    return XmcdReadReply({category,
+                          id,
+                          "Caf\xc3\xa9 M\xc3\xbcller",
+                          title,
+                          "2004",
+                          "Folk",
+                          {150, 15150, 22575},
+                          522,
+                          {"Submitted via: ZevEDUV 1.28"},
+                          {"\xc5\xa0\xc3\xa1rka",
+                           "\xc3\x9c"
+                           "berfahrt",
+                           "Lantern Hours"}});
+  };
+  const std::vector<std::string> plain = {
+      "211 Found inexact matches, list follows (until terminating `.')\r\n"
+      "folk 10000c03 Caf\xc3\xa9 M\xc3\xbcller / Lantern Hours\r\n"
+      "misc 10000c04 Caf\xc3\xa9 M\xc3\xbcller / Lantern Hours (Live)\r\n"
+      ".\r\n",
+      record("folk", "10000c03", "Lantern Hours"),
+      record("misc", "10000c04", "Lantern Hours (Live)"),
+  };
+  std::vector<CddbTestServer::Reply> replies;
+  for (const std::string& body : plain) replies.push_back(Served(kPlainHeader + body));
+  const Outcome expected = Lookup(replies);
+  ASSERT_EQ(0u, expected.code);
+  ASSERT_EQ(2u, expected.records.size());
+  EXPECT_EQ(Narrow(L"Caf\u00e9 M\u00fcller / Lantern Hours | Folk 2004 522s | \u0160\u00e1rka "
+                   L"\u00dcberfahrt Lantern Hours | 150 15150 22575"),
+            expected.records[0]);
+  EXPECT_EQ(Narrow(L"folk 10000c03 Caf\u00e9 M\u00fcller / Lantern Hours"), expected.matches[0]);
+
+  for (const Shape& shape : Shapes()) {
+    replies.clear();
+    for (const std::string& body : plain) {
+      for (CddbTestServer::Reply& reply : shape.serve(body, testServer.Port()))
+        replies.push_back(reply);
+    }
+    g_warnings.clear();
+    const size_t before = testServer.Requests().size();
+    const Outcome got = Lookup(replies);
+    if (shape.code == 0) {
+      EXPECT_EQ(expected, got) << shape.name;
+    } else {
+      EXPECT_EQ(shape.code, got.code) << shape.name;
+      EXPECT_TRUE(got.records.empty()) << shape.name;
+      ASSERT_FALSE(g_warnings.empty()) << shape.name;
+      EXPECT_EQ(CString(shape.warning), g_warnings.back()) << shape.name;
+    }
+    if (shape.request != nullptr) {
+      bool sent = false;
+      const std::vector<std::string> requests = testServer.Requests();
+      for (size_t i = before; i < requests.size(); ++i)
+        sent = sent || requests[i].rfind(shape.request, 0) == 0;
+      EXPECT_TRUE(sent) << shape.name << ": no request " << shape.request;
     }
   }
 }
