@@ -450,8 +450,11 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
 
   const int split = titleText.Find(L" / ");
   if (split >= 0) {
+    // "Artist  /  Album": the blanks around the slash belong to neither.
     record.m_artist = titleText.Left(split);
+    record.m_artist.TrimRight();
     record.m_title = titleText.Mid(split + 3);
+    record.m_title.TrimLeft();
   } else {
     record.m_artist = titleText;
     record.m_title = titleText;

@@ -66,8 +66,7 @@ void CRippingProgress::RipTrack(const CString& folder) {
   }
 
   if (M3U) {
-    const CString playlist =
-        FolderOf(m_strLastOutputPath) + L"\\" + SanitizeFileName(g_cddbRecord.m_title) + L".m3u";
+    const CString playlist = BuildPlaylistPath(m_strLastOutputPath);
     if (!CheckFileOpen(playlist, kTrialOpenPlaylist)) return;
     // Opened for its own binary writes: no C-runtime locale switch, which would change
     // every other thread's conversions too. A playlist that opened on trial but not

@@ -92,7 +92,7 @@ void setUserTextFrame(TagLib::ID3v2::Tag* tag, const TagLib::ByteVector& descrip
 }
 
 void WriteId3v1Tag(TagLib::Tag* tag, int trackIndex) {
-  const CString& title = g_cddbRecord.m_trackTitles.GetAt(trackIndex);
+  const CString title = GetTrackTitle(static_cast<short>(trackIndex));
   tag->setTrack(trackIndex + 1);
   if (g_bPlaceholderRecord) return;
   if (!g_cddbRecord.m_title.IsEmpty()) tag->setAlbum(Ansi(g_cddbRecord.m_title));
@@ -103,7 +103,7 @@ void WriteId3v1Tag(TagLib::Tag* tag, int trackIndex) {
 }
 
 void WriteId3v2Frames(TagLib::ID3v2::Tag* tag, int trackIndex) {
-  const CString& title = g_cddbRecord.m_trackTitles.GetAt(trackIndex);
+  const CString title = GetTrackTitle(static_cast<short>(trackIndex));
   CString track;
   track.Format(L"%d/%d", trackIndex + 1, DiscTrackCount());
   SetTextFrame(tag, "TRCK", Wide(track));
@@ -118,7 +118,7 @@ void WriteId3v2Frames(TagLib::ID3v2::Tag* tag, int trackIndex) {
 }
 
 void WriteVorbisComments(TagLib::Ogg::XiphComment* comment, int trackIndex) {
-  const CString& title = g_cddbRecord.m_trackTitles.GetAt(trackIndex);
+  const CString title = GetTrackTitle(static_cast<short>(trackIndex));
   comment->addField("TRACKNUMBER", Number(trackIndex + 1), true);
   comment->addField("TOTALTRACKS", Number(DiscTrackCount()), true);
   comment->addField("DISCID", DiscIdText(), true);
@@ -135,7 +135,7 @@ void WriteVorbisComments(TagLib::Ogg::XiphComment* comment, int trackIndex) {
 }
 
 BOOL WriteMp3Tags(LPCWSTR path, int trackIndex) {
-  g_cddbRecord.m_trackTitles.GetAt(trackIndex);  // a bad index throws before the file is opened
+  GetTrackTitle(static_cast<short>(trackIndex));  // a bad index throws before the file is opened
   TagLib::MPEG::File file(path, false, TagLib::AudioProperties::Average);
   if (!file.isValid()) return FALSE;
   WriteId3v1Tag(file.ID3v1Tag(true), trackIndex);
@@ -145,7 +145,7 @@ BOOL WriteMp3Tags(LPCWSTR path, int trackIndex) {
 }
 
 BOOL WriteOggTags(LPCWSTR path, int trackIndex) {
-  g_cddbRecord.m_trackTitles.GetAt(trackIndex);
+  GetTrackTitle(static_cast<short>(trackIndex));
   TagLib::Ogg::Vorbis::File file(path, false);
   if (!file.isValid() || !file.tag()) return FALSE;
   WriteVorbisComments(file.tag(), trackIndex);

@@ -60,9 +60,9 @@ class Destination : public MainWindowOnDisc<TestDlg> {
 };
 
 // A record with a titled, an empty-titled and an untitled track (the record has no title
-// for the last row), in styles that leave fields empty: every row that shows a path is
-// ripped to exactly that path, and the row that shows none stops the job instead of
-// being written under a name of the rip's own.
+// for the last row), in styles that leave fields empty: every row shows a path (the
+// untitled one under the title the list shows, the empty artist or album under the
+// placeholder names) and is ripped to exactly that path.
 TEST_F(Destination, TheColumnShowsWhatTheRipWrites) {
   struct Case {
     const char* name;
@@ -94,7 +94,9 @@ TEST_F(Destination, TheColumnShowsWhatTheRipWrites) {
     EXPECT_EQ(shown[0], L"Not an audio track");
     EXPECT_FALSE(shown[1].empty());
     EXPECT_FALSE(shown[2].empty());
-    EXPECT_TRUE(shown[3].empty()) << std::string(shown[3].begin(), shown[3].end());
+    EXPECT_EQ(shown[3].substr(shown[3].rfind(L'\\') + 1),
+              c.style == 2 || c.style == 9 ? L"Track04.wav" : L"04-Track04.wav");
+    EXPECT_EQ(shown[1].find(L"\\\\"), std::wstring::npos);
 
     for (int row = 0; row < 4; ++row) dlg.m_listTracks.SetCheck(row, row > 0);
     const INT_PTR from = LogSize();
@@ -110,21 +112,25 @@ TEST_F(Destination, TheColumnShowsWhatTheRipWrites) {
         ripped.push_back(line.substr(prefix.size(), line.size() - prefix.size() - 1));
       stopped |= line == L"An error occurred while encoding";
     }
-    const std::vector<std::wstring> expected = {shown[1], shown[2]};
+    const std::vector<std::wstring> expected = {shown[1], shown[2], shown[3]};
     EXPECT_EQ(ripped, expected);
-    EXPECT_TRUE(stopped) << "the untitled row did not stop the job";
-    for (int row = 1; row <= 2; ++row) {
+    EXPECT_FALSE(stopped) << "the untitled row stopped the job";
+    for (int row = 1; row <= 3; ++row) {
       std::error_code error;
       EXPECT_EQ(std::filesystem::file_size(shown[row], error),
                 44 + kAudioSectors[row - 1] * 2352ull)
           << std::string(shown[row].begin(), shown[row].end());
     }
-    // The playlist is named after the album; without one it is ".m3u".
+    // The playlist is named after the album; without one after the placeholder album.
     const std::wstring folder = shown[1].substr(0, shown[1].rfind(L'\\'));
-    const std::wstring playlist = folder + L"\\" + c.album + L".m3u";
-    const std::string first(shown[1].begin() + shown[1].rfind(L'\\') + 1, shown[1].end());
-    const std::string second(shown[2].begin() + shown[2].rfind(L'\\') + 1, shown[2].end());
-    EXPECT_EQ(ReadBytes(playlist), first + "\r\n" + second + "\r\n");
+    CString album(c.album);
+    if (album.IsEmpty()) album.Format(L"Unknown Album %08x", g_dwDiscId);
+    const std::wstring playlist = folder + L"\\" + album.GetString() + L".m3u";
+    std::string lines;
+    for (int row = 1; row <= 3; ++row)
+      lines +=
+          std::string(shown[row].begin() + shown[row].rfind(L'\\') + 1, shown[row].end()) + "\r\n";
+    EXPECT_EQ(ReadBytes(playlist), lines);
   }
 }
 

@@ -333,6 +333,22 @@ TEST_F(CDDBParse, RecordVariants) {
   EXPECT_EQ(record.m_artist, L"Various/Sampler Edition)");
   EXPECT_EQ(record.m_title, record.m_artist);
 
+  // Blanks around " / " belong to neither part.
+  const struct {
+    const char* line;
+    const wchar_t* artist;
+    const wchar_t* title;
+  } splits[] = {
+      {"DTITLE=Artist  /  Album", L"Artist", L"Album Edition)"},
+      {"DTITLE=Artist   /   Album", L"Artist", L"Album Edition)"},
+      {"DTITLE= / Album", L"", L"Album Edition)"},
+  };
+  for (const auto& split : splits) {
+    ASSERT_TRUE(ParseRead(RecordReplacing("DTITLE=The", split.line), record)) << split.line;
+    EXPECT_EQ(record.m_artist, split.artist) << split.line;
+    EXPECT_EQ(record.m_title, split.title) << split.line;
+  }
+
   // Two ids: the first one counts.
   ASSERT_TRUE(ParseRead(RecordReplacing("DISCID", "DISCID=ab0cd123,ab0cd124"), record));
   EXPECT_EQ(record.m_discId, 0xab0cd123u);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/CDDrive.h"
 #include "engine/Settings.h"
 #include "framework/core/Exceptions.h"
 
@@ -43,6 +44,8 @@ class Naming : public ::testing::Test {
     g_cddbRecord.m_artist = L"Artist";
     g_cddbRecord.m_title = L"Album";
     g_cddbRecord.m_year = 1999;
+    g_dwDiscId = 0x0a0b0c0d;
+    memset(&g_toc, 0, sizeof(g_toc));  // no disc: only the record's titles name tracks
   }
   // Titles "Title" for tracks 1..count, with `title` at index.
   static void SetTitles(int count, int index, LPCWSTR title) {
@@ -100,29 +103,70 @@ TEST_F(Naming, StylesBuildTheirPaths) {
   }
 }
 
-// Empty record texts are empty fields; only a step that separators alone would make "."
-// or ".." (or blanks) is mended, so every name stays below DesDir.
-TEST_F(Naming, EmptyTextsGiveEmptyFields) {
+// An artist or album that sanitises to nothing takes the placeholder record's name (with
+// the disc id), so no folder step is empty; an empty track title stays an empty field, and
+// a step that separators alone would make "." or ".." is mended, so every name stays below
+// DesDir.
+TEST_F(Naming, EmptyArtistAndAlbumTakeThePlaceholderNames) {
   const StyleCase cases[] = {
-      {11, 2, L"-", L"", L"Album", 1999, 0, L"Title", L"D:\\Music\\\\Album\\01-Title.mp3"},
-      {9, 2, L"-", L"", L"", 1999, 0, L"", L"D:\\Music\\\\\\.mp3"},
+      {11, 2, L"-", L"", L"Album", 1999, 0, L"Title",
+       L"D:\\Music\\Unknown Artist 0a0b0c0d\\Album\\01-Title.mp3"},
+      {11, 2, L"-", L"Artist", L" ", 1999, 0, L"Title",
+       L"D:\\Music\\Artist\\Unknown Album 0a0b0c0d\\01-Title.mp3"},
+      {9, 2, L"-", L"", L"", 1999, 0, L"",
+       L"D:\\Music\\Unknown Artist 0a0b0c0d\\Unknown Album 0a0b0c0d\\.mp3"},
+      {7, 2, L"-", L"...", L"", 1999, 0, L"Title",
+       L"D:\\Music\\Unknown Artist 0a0b0c0d\\01-Title.mp3"},
       {2, 2, L"-", L"Artist", L"Album", 1999, 0, L"", L"D:\\Music\\.mp3"},
       {3, 1, L"-", L"Artist", L"Album", 1999, 2, L" ", L"D:\\Music\\03-.wav"},
-      {4, 2, L"-", L"", L"", 1999, 0, L"", L"D:\\Music\\--.mp3"},
-      {6, 3, L"-", L"", L"", 0, 0, L"", L"D:\\Music\\--0-01-.ogg"},
-      {8, 2, L"-", L"", L"", 1999, 0, L"Title", L"D:\\Music\\-\\Title.mp3"},
-      // Separators around empty fields that would make "." or "..": mended.
-      {8, 2, L"..", L"", L"", 1999, 0, L"Title", L"D:\\Music\\__\\Title.mp3"},
-      {10, 2, L".", L"", L"", 1999, 0, L"Title", L"D:\\Music\\_\\01.Title.mp3"},
-      {10, 2, L" ", L"", L"..", 1999, 0, L"Title", L"D:\\Music\\_\\01 Title.mp3"},
-      // Not made of dots and blanks alone: kept.
-      {12, 2, L".", L"", L"", 0, 0, L"Title", L"D:\\Music\\..0\\01.Title.mp3"},
-      {4, 2, L"..", L"", L"", 1999, 0, L"", L"D:\\Music\\.....mp3"},
+      {4, 2, L"-", L"", L"", 1999, 0, L"",
+       L"D:\\Music\\Unknown Artist 0a0b0c0d-Unknown Album 0a0b0c0d-.mp3"},
+      {6, 3, L"-", L"", L"Album", 0, 0, L"", L"D:\\Music\\Unknown Artist 0a0b0c0d-Album-0-01-.ogg"},
+      {8, 2, L"-", L"Artist", L"", 1999, 0, L"Title",
+       L"D:\\Music\\Artist-Unknown Album 0a0b0c0d\\Title.mp3"},
+      // Blanks and dots around the texts: one step each, no blank step.
+      {10, 2, L" ", L" . ", L"..", 1999, 0, L"Title",
+       L"D:\\Music\\Unknown Artist 0a0b0c0d Unknown Album 0a0b0c0d\\01 Title.mp3"},
   };
   for (const StyleCase& c : cases) {
     UseStyleCase(c);
     EXPECT_EQ(Narrow(BuildOutputName(c.index)), Narrow(c.expected))
         << "style " << c.style << " separator " << Narrow(c.separator);
+  }
+}
+
+// Tracks of the disc beyond the record's titles (a record with fewer TTITLE lines than the
+// disc has tracks) are named with the title the track list shows for them; only tracks the
+// disc does not have are refused.
+TEST_F(Naming, TracksBeyondTheTitlesTakeTheirListNames) {
+  g_toc.firstTrack = 1;
+  g_toc.lastTrack = 10;
+  SetTitles(7, 0, L"Title");
+  const struct {
+    short style;
+    short index;
+    LPCWSTR expected;
+  } cases[] = {
+      {11, 6, L"D:\\Music\\Artist\\Album\\07-Title.mp3"},
+      {11, 7, L"D:\\Music\\Artist\\Album\\08-Track08.mp3"},
+      {11, 9, L"D:\\Music\\Artist\\Album\\10-Track10.mp3"},
+      {2, 8, L"D:\\Music\\Track09.mp3"},
+  };
+  for (const auto& c : cases) {
+    FileStyle = c.style;
+    EXPECT_EQ(Narrow(BuildOutputName(c.index)), Narrow(c.expected));
+  }
+  EXPECT_EQ(Narrow(GetTrackTitle(6)), "Title");
+  EXPECT_EQ(Narrow(GetTrackTitle(9)), "Track10");
+  for (short index : {10, -1}) {
+    bool threw = false;
+    try {
+      GetTrackTitle(index);
+    } catch (CInvalidArgException* e) {
+      threw = true;
+      e->Delete();
+    }
+    EXPECT_TRUE(threw) << index;
   }
 }
 
@@ -143,7 +187,7 @@ TEST_F(Naming, TracksThatCannotBeNamedThrow) {
       {"negative index", 11, 2, L"-", -1, L"Title"},
       {"empty title, no extension", 2, 0, L"-", 0, L""},
       {"style outside the table, no extension", 13, 0, L"-", 0, L"Title"},
-      {"separators alone make \"..\"", 4, 0, L".", 0, L""},
+      {"title of dots and blanks, no extension", 2, 0, L".", 0, L" . "},
   };
   g_cddbRecord.m_artist.Empty();
   g_cddbRecord.m_title.Empty();
@@ -230,11 +274,24 @@ TEST(SanitizeFileName, Cases) {
   }
 }
 
-// The playlist is named SanitizeFileName(album) + ".m3u" in the output folder.
-TEST(SanitizeFileName, PlaylistNamesAreUsable) {
-  EXPECT_EQ(Narrow(SanitizeFileName(L"") + L".m3u"), ".m3u");
-  EXPECT_EQ(Narrow(SanitizeFileName(L"CON") + L".m3u"), "_CON.m3u");
-  EXPECT_EQ(Narrow(SanitizeFileName(L"..") + L".m3u"), ".m3u");
+// The playlist is named after the album in the output file's folder; an album that
+// sanitises to nothing takes the placeholder name, never ".m3u".
+TEST_F(Naming, PlaylistNamesAreUsable) {
+  const struct {
+    LPCWSTR album;
+    LPCWSTR output;
+    LPCWSTR expected;
+  } cases[] = {
+      {L"Album", L"D:\\Music\\A\\B\\01-x.mp3", L"D:\\Music\\A\\B\\Album.m3u"},
+      {L"", L"D:\\Music\\01.mp3", L"D:\\Music\\Unknown Album 0a0b0c0d.m3u"},
+      {L"..", L"D:\\Music\\01.mp3", L"D:\\Music\\Unknown Album 0a0b0c0d.m3u"},
+      {L"CON", L"D:\\Music\\01.mp3", L"D:\\Music\\_CON.m3u"},
+      {L"A/B?", L"D:\\Music\\01.mp3", L"D:\\Music\\A_B_.m3u"},
+  };
+  for (const auto& c : cases) {
+    g_cddbRecord.m_title = c.album;
+    EXPECT_EQ(Narrow(BuildPlaylistPath(c.output)), Narrow(c.expected)) << Narrow(c.album);
+  }
 }
 
 bool IsDeviceStem(std::wstring step) {
@@ -418,6 +475,122 @@ TEST_F(UniqueName, DotsOnlyCountInTheFileName) {
   EXPECT_EQ(Narrow(MakeUniqueFileName(m_dir / L"Vol. 1\\01-Title")),
             Narrow(m_dir / L"Vol. 1\\01-Title (2)"));
   EXPECT_EQ(Narrow(MakeUniqueFileName(L"C:\\Music\\Title")), "C:\\Music\\Title (2)");
+}
+
+// Each step of the path within what the file system keeps for a name, the whole path
+// below MAX_PATH.
+void ExpectUsablePath(const CString& path, const std::string& where) {
+  EXPECT_LT(path.GetLength(), MAX_PATH) << where;
+  std::wstring rest = path.GetString();
+  for (size_t start = 0, stop;; start = stop + 1) {
+    stop = rest.find(L'\\', start);
+    const CString step(
+        rest.substr(start, stop == std::wstring::npos ? stop : stop - start).c_str());
+    EXPECT_LE(NameLength(step), kNameLimit) << where << " step " << Narrow(step.Left(20));
+    // A surrogate pair is never cut in two.
+    if (!step.IsEmpty()) {
+      EXPECT_FALSE(IS_HIGH_SURROGATE(step[step.GetLength() - 1])) << where;
+    }
+    if (stop == std::wstring::npos) break;
+  }
+}
+
+// The name the folder holds for path, as listed: what the file system really kept.
+CString StoredName(const CString& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(path, &found);
+  if (find == INVALID_HANDLE_VALUE) return CString(L"<missing>");
+  FindClose(find);
+  return found.cFileName;
+}
+
+CString Repeat(LPCWSTR piece, int times) {
+  CString text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// Long record texts are shortened so that every name fits and the files can be made
+// under exactly the names built, extension kept; names that fit stay whole, and the
+// unique rule's number still fits.
+TEST_F(UniqueName, LongTextsAreShortenedToNamesTheFileSystemTakes) {
+  const CString kilo = Repeat(L"Long Title ", 373);  // 4 KB
+  const CString cyrillic = Repeat(L"\u0416", 130);   // 260 bytes of UTF-8
+  const CString emoji = Repeat(L"\U0001F3B5", 200);  // surrogate pairs
+  const CString x300 = Repeat(L"x", 300);
+  const struct {
+    const char* name;
+    short style;
+    short format;
+    CString artist, album, title;
+  } cases[] = {
+      {"300-character title", 11, 2, L"Artist", L"Album", x300},
+      {"4 KB title", 3, 1, L"Artist", L"Album", kilo},
+      {"4 KB DTITLE", 11, 3, kilo, kilo, L"Title"},
+      {"4 KB DTITLE in the file name", 6, 2, kilo, kilo, x300},
+      {"4 KB DTITLE, artist folder", 7, 2, kilo, kilo, kilo},
+      {"long Cyrillic title", 11, 3, L"Artist", L"Album", cyrillic},
+      {"surrogate pairs", 9, 2, emoji, emoji, emoji},
+  };
+  int serial = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DesDir.Format(L"%s\\%d\\", m_dir.Path().GetString(), ++serial);  // a folder per case
+    FileStyle = c.style;
+    OutputFormat = c.format;
+    g_cddbRecord.m_artist = c.artist;
+    g_cddbRecord.m_title = c.album;
+    SetTitles(1, 0, c.title);
+    const CString path = BuildOutputName(0);
+    ExpectUsablePath(path, c.name);
+    EXPECT_EQ(path.Right(4), GetFormatExtension(c.format));
+    EXPECT_EQ(Narrow(path), Narrow(BuildOutputPath(BuildOutputFolder(), 0)));
+    const CString name = path.Mid(path.ReverseFind(L'\\') + 1);
+    const CString folder = path.Left(path.ReverseFind(L'\\'));
+    ASSERT_TRUE(CreateDirectoryPath(folder)) << Narrow(folder);
+    Touch(path);
+    EXPECT_EQ(Narrow(StoredName(path)), Narrow(name));
+
+    const CString second = MakeUniqueFileName(path);
+    ExpectUsablePath(second, c.name);
+    EXPECT_EQ(second.Right(8), L" (2)" + GetFormatExtension(c.format));
+    Touch(second);
+    EXPECT_EQ(Narrow(StoredName(second)), Narrow(second.Mid(second.ReverseFind(L'\\') + 1)));
+
+    const CString playlist = BuildPlaylistPath(path);
+    ExpectUsablePath(playlist, c.name);
+    EXPECT_EQ(playlist.Right(4), L".m3u");
+    Touch(playlist);
+    EXPECT_EQ(Narrow(StoredName(playlist)), Narrow(playlist.Mid(playlist.ReverseFind(L'\\') + 1)));
+  }
+}
+
+// What is cut: only the record texts, from their ends, artist and album alike; the number,
+// the separators, the year and the extension stay.
+TEST_F(Naming, ShorteningCutsOnlyTheRecordTexts) {
+  const CString x300 = Repeat(L"x", 300);
+  FileStyle = 11;
+  SetTitles(1, 0, x300);
+  // D:\Music\Artist\Album\ leaves 237 characters of MAX_PATH for "01-" and ".mp3".
+  EXPECT_EQ(Narrow(BuildOutputName(0)),
+            Narrow(L"D:\\Music\\Artist\\Album\\01-" + Repeat(L"x", 230) + L".mp3"));
+  FileStyle = 12;
+  g_cddbRecord.m_artist = Repeat(L"a", 300);
+  g_cddbRecord.m_title = Repeat(L"b", 300);
+  SetTitles(1, 0, L"Intro");
+  const CString folder = BuildOutputFolder();
+  const CString step = folder.Mid(9, folder.GetLength() - 10);  // between D:\Music\ and "\"
+  const int each = (step.GetLength() - 6) / 2;
+  EXPECT_EQ(Narrow(step), Narrow(Repeat(L"a", each) + L"-" + Repeat(L"b", each) + L"-1999"));
+  EXPECT_LT(BuildOutputName(0).GetLength(), MAX_PATH);
+  EXPECT_EQ(Narrow(BuildOutputName(0)), Narrow(folder + L"01-Intro.mp3"));
+
+  // A deep DesDir: names that fit stay whole, however little room is left.
+  FileStyle = 11;
+  DesDir = L"D:\\" + Repeat(L"d", 220) + L"\\";
+  g_cddbRecord.m_artist = L"Artist";
+  g_cddbRecord.m_title = L"Album";
+  EXPECT_EQ(Narrow(BuildOutputName(0)), Narrow(DesDir + L"Artist\\Album\\01-Intro.mp3"));
 }
 
 TEST(CreateDirectoryPath, CreatesEveryMissingParent) {

@@ -279,6 +279,60 @@ TEST_F(RipJob, PlaylistNamesFilesTheCodePageCannotHold) {
   EXPECT_EQ(std::string(playlist.begin(), playlist.end()), lines);
 }
 
+// A record with fewer titles than the disc has tracks: every track is ripped, those
+// without a title under the names the track list shows for them.
+TEST_F(RipJob, ShortRecordRipsEveryTrackUnderItsListName) {
+  LoadDisc("main");
+  g_cddbRecord.m_trackTitles.RemoveAll();
+  g_cddbRecord.m_trackTitles.Add(L"One");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "short-record");
+  const std::vector<TrackData> job = JobForRows({0, 1, 2});
+  const RipRun run = RunRipJob(job);
+  ASSERT_TRUE(run.Logged(L"Finished copying!"));
+  const wchar_t* names[] = {L"01-One.wav", L"02-Track02.wav", L"03-Track03.wav"};
+  for (size_t i = 0; i < job.size(); ++i)
+    ExpectSameAudio(ReadWav(folder + L"\\" + names[i]), job[i]);
+  const std::vector<unsigned char> playlist = ReadFileBytes(folder + L"\\Album.m3u");
+  EXPECT_EQ(std::string(playlist.begin(), playlist.end()),
+            "01-One.wav\r\n02-Track02.wav\r\n03-Track03.wav\r\n");
+}
+
+// Titles too long for a file name (300 characters; 130 Cyrillic ones, 260 bytes of
+// UTF-8): each file is made under a shortened name that keeps its extension, the later
+// tracks are ripped too, and the playlist lists every file under the name it was written.
+TEST_F(RipJob, LongTitlesAreShortenedAndListedAsWritten) {
+  LoadDisc("main");
+  std::wstring x300(300, L'x');
+  std::wstring cyrillic(130, L'\u0416');
+  g_cddbRecord.m_trackTitles.SetAt(0, x300.c_str());
+  g_cddbRecord.m_trackTitles.SetAt(1, cyrillic.c_str());
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "long-titles");
+  const std::vector<TrackData> job = JobForRows({0, 1, 2});
+  const RipRun run = RunRipJob(job);
+  ASSERT_TRUE(run.Logged(L"Finished copying!"));
+  std::vector<std::wstring> expected = {L"Album.m3u"};
+  std::string lines = "\xEF\xBB\xBF";
+  for (short row = 0; row < 3; ++row) {
+    const CString path = BuildOutputName(row);
+    const std::wstring name(path.Mid(path.ReverseFind(L'\\') + 1).GetString());
+    EXPECT_EQ(name.substr(name.size() - 4), L".wav");
+    ExpectSameAudio(ReadWav(path.GetString()), job[row]);
+    expected.push_back(name);
+    lines += Utf8(name) + "\r\n";
+  }
+  EXPECT_LT(expected[1].size(), x300.size());
+  // What the folder really holds: no name cut by the file system behind our back.
+  std::vector<std::wstring> stored;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    stored.push_back(entry.path().filename().wstring());
+  }
+  std::sort(stored.begin(), stored.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(stored, expected);
+  const std::vector<unsigned char> playlist = ReadFileBytes(folder + L"\\Album.m3u");
+  EXPECT_EQ(std::string(playlist.begin(), playlist.end()), lines);
+}
+
 // A DesDir stored without its final "\" still holds the files: nothing lands beside it
 // named after it.
 TEST_F(RipJob, StoredFolderWithoutItsBackslashHoldsTheFiles) {
@@ -323,7 +377,10 @@ TEST_F(RipJob, EmptyNamesNeitherOverwriteNorLeaveTheOutputFolder) {
   ASSERT_TRUE(run.Logged(L"Finished copying!"));
   const std::wstring names[] = {L".wav", L" (2).wav", L" (3).wav"};
   for (int i = 0; i < 3; ++i) ExpectSameAudio(ReadWav(folder + L"\\" + names[i]), job[i]);
-  const std::vector<unsigned char> playlist = ReadFileBytes(folder + L"\\.m3u");
+  // No album: the playlist takes the placeholder album name.
+  CString listName;
+  listName.Format(L"\\Unknown Album %08x.m3u", g_dwDiscId);
+  const std::vector<unsigned char> playlist = ReadFileBytes(folder + listName.GetString());
   EXPECT_EQ(std::string(playlist.begin(), playlist.end()), ".wav\r\n (2).wav\r\n (3).wav\r\n");
   size_t outside = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder + L"\\..")) {

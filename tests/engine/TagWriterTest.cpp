@@ -319,8 +319,23 @@ TEST_F(TagWriterTest, UnopenableFilesFailAndStayUnchanged) {
   EXPECT_EQ(deps_test::ReadAll(text.path()).size(), 18u);
 }
 
-// A job track beyond the record's titles is a framework error, raised before the file
-// is touched.
+// A track of the disc the record has no title for is tagged with the title the track
+// list shows for it.
+TEST_F(TagWriterTest, TracksBeyondTheTitlesGetTheirListTitles) {
+  g_cddbRecord.m_trackTitles.RemoveAll();
+  g_cddbRecord.m_trackTitles.Add(L"Song 1");
+  TempFile mp3(L".mp3"), ogg(L".ogg");
+  TagMp3(mp3);
+  TagOgg(ogg);
+  TagLib::MPEG::File mpeg(mp3.c_str(), false);
+  EXPECT_EQ(Text(mpeg.ID3v2Tag(), "TIT2"), "Track03");
+  EXPECT_EQ(Narrow(mpeg.ID3v1Tag()->title()), "Track03");
+  TagLib::Ogg::Vorbis::File vorbis(ogg.c_str(), false);
+  EXPECT_EQ(Field(vorbis.tag(), "TITLE"), "Track03");
+}
+
+// A job track beyond the record's titles and the disc's tracks is a framework error,
+// raised before the file is touched.
 TEST_F(TagWriterTest, TrackIndexOutsideTheTitlesThrowsBeforeTouchingTheFile) {
   TempFile mp3(L".mp3"), ogg(L".ogg");
   ASSERT_TRUE(deps_test::WriteSilentMpeg(mp3.path(), kMpegFrames));
