@@ -77,8 +77,25 @@ int ComboSelection(HWND combo) {
   return static_cast<int>(::SendMessageW(combo, CB_GETCURSEL, 0, 0));
 }
 
+// The folder browser this thread shows: the enabled window with a folder tree (the sheet
+// has a tree too, but the browser disables it). Not taken as the active window, which need
+// not be the browser on a display shared with other programs.
+HWND FindBrowser() {
+  HWND found = nullptr;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM result) -> BOOL {
+        if (!::IsWindowEnabled(hwnd) || !::FindWindowExW(hwnd, nullptr, L"SysTreeView32", nullptr))
+          return TRUE;
+        *reinterpret_cast<HWND*>(result) = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 // Drives the folder browser a Browse button opens: once the browser's name box shows the
-// awaited folder (or after about five seconds), presses the button.
+// awaited folder (or after at most 90 s, whatever it shows), presses the button.
 struct BrowserDriver {
   static inline CString awaited;
   static inline int button = IDCANCEL;
@@ -87,13 +104,13 @@ struct BrowserDriver {
   static constexpr int kMaxTicks = 450;  // 90 s at 200 ms
 
   static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND browser = ::GetActiveWindow();
+    HWND browser = FindBrowser();
     HWND name = browser ? ::FindWindowExW(browser, nullptr, L"Edit", nullptr) : nullptr;
-    if (!name) return;
-    shownSelected = Text(name);
+    if (name) shownSelected = Text(name);
     // The browser fills its tree with every drive first; Wine's Z: (the whole Unix file
     // system) can take tens of seconds before the preselected folder shows.
-    if (shownSelected.CompareNoCase(awaited) != 0 && ++ticks < kMaxTicks) return;
+    if ((!name || shownSelected.CompareNoCase(awaited) != 0) && ++ticks < kMaxTicks) return;
+    if (!browser) return;  // the budget is spent: the browser is answered once it is there
     ::KillTimer(nullptr, id);
     ::SendMessageW(::GetDlgItem(browser, button), BM_CLICK, 0, 0);
   }
