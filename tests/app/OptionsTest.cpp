@@ -529,9 +529,10 @@ TEST_F(OptionsTest, TheDelimiterBoxTakesTypingAndTheClipboardKeys) {
     ::GetKeyboardState(keys);
     keys[VK_CONTROL] = ctrl ? 0x80 : 0;
     ::SetKeyboardState(keys);
-    HWND focus = ::GetFocus();
-    ::PostMessageW(focus, WM_KEYDOWN, vk, 1);
-    ::PostMessageW(focus, WM_KEYUP, vk, 0xC0000001);
+    // To the box itself: the focus goes with the foreground, which another program on the
+    // display may take meanwhile.
+    ::PostMessageW(box, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(box, WM_KEYUP, vk, 0xC0000001);
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (!CWnd::WalkPreTranslateTree(Sheet(), &msg)) {
