@@ -80,17 +80,15 @@ int ComboSelection(HWND combo) {
 // The folder browser this thread shows: the enabled window with a folder tree (the sheet
 // has a tree too, but the browser disables it). Not taken as the active window, which need
 // not be the browser on a display shared with other programs.
+BOOL CALLBACK NoteBrowser(HWND hwnd, LPARAM result) {
+  if (!::IsWindowEnabled(hwnd) || !::FindWindowExW(hwnd, nullptr, L"SysTreeView32", nullptr))
+    return TRUE;
+  *reinterpret_cast<HWND*>(result) = hwnd;
+  return FALSE;
+}
 HWND FindBrowser() {
   HWND found = nullptr;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM result) -> BOOL {
-        if (!::IsWindowEnabled(hwnd) || !::FindWindowExW(hwnd, nullptr, L"SysTreeView32", nullptr))
-          return TRUE;
-        *reinterpret_cast<HWND*>(result) = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  ::EnumThreadWindows(::GetCurrentThreadId(), &NoteBrowser, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
