@@ -12,4 +12,14 @@ export WINEPREFIX=${WINEPREFIX:-$wine_prefix}
 export WINEARCH=${WINEARCH:-$wine_arch}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-exec wine "$@"
+# The program writes into a file that is copied to our output as it grows, so ctest's
+# pipe is held only by this script: a Wine process the test starts (a desktop, a
+# service) inherits the file and may outlive the test without keeping ctest waiting.
+output=$(mktemp "${TMPDIR:-/tmp}/corvane-test.XXXXXX") || exit 1
+wine "$@" </dev/null >"$output" 2>&1 &
+program=$!
+tail -s 0.2 -n +1 -f --pid="$program" "$output"
+status=0
+wait "$program" || status=$?
+rm -f "$output"
+exit $status

@@ -223,12 +223,41 @@ start_wine() {
   wine cmd /c exit >/dev/null 2>&1 || true
 }
 
+# set_managed_windows Y|N: whether Wine's X11 driver leaves the prefix's top-level
+# windows to a window manager. Managed, it waits for one to map and withdraw them, with a
+# time-out each time, which on a bare Xvfb is all it ever does. Only written when it differs.
+set_managed_windows() {
+  if awk -v want="\"Managed\"=\"$1\"" '
+      /^\[/ { in_key = index($0, "[Software\\\\Wine\\\\X11 Driver]") == 1; next }
+      in_key && $0 == want { found = 1 }
+      END { exit !found }' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    return 0
+  fi
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1
+}
+
+# Keeps one Wine desktop process up until stop_all, and returns once it is there. Wine
+# ends its desktop a moment after the last window leaves it; the next program then starts
+# a new one that inherits its standard handles, and under ctest that is the pipe ctest
+# reads until that desktop ends. The holder's and its desktop's handles are /dev/null.
+started_holder=""
+hold_desktop() {
+  local holder=$build/bin/holddesktop.exe
+  [ -f "$holder" ] || { echo "no $holder: build first" >&2; return 1; }
+  wine "$holder" </dev/null >/dev/null 2>&1 &
+  started_holder=$!
+  wine "$holder" /wait </dev/null >/dev/null 2>&1 ||
+    echo "[wine] the desktop holder did not show up; tests may wait on late desktops" >&2
+}
+
 stop_display() {
   [ -n "$started_xvfb" ] && kill "$started_xvfb" 2>/dev/null || true
   started_xvfb=""
 }
 
 stop_all() {
+  [ -n "$started_holder" ] && kill "$started_holder" 2>/dev/null || true
+  started_holder=""
   wineserver -k 2>/dev/null || true
   stop_display
 }

@@ -20,6 +20,8 @@ if [ -n "$user_display" ]; then export HOME=$user_home; fi
 export WINEPREFIX=$build/wineprefix-run$wine_suffix
 start_display
 start_wine
+# A real desktop's window manager places and activates the windows; Xvfb has none.
+if [ -n "$started_xvfb" ]; then set_managed_windows N; else set_managed_windows Y; fi
 # The embedded default: a demo disc image (made once) on a Wine CD-ROM letter, and its
 # album in the local cache so the titles show without a network.
 demo=$build/demo-disc

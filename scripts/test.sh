@@ -14,6 +14,9 @@ phase tests
 wine_env
 start_display
 start_wine
+# Xvfb has no window manager to wait for.
+set_managed_windows N
+hold_desktop
 status=0
 # Window tests share one X display, its foreground and clipboard: under a fully loaded
 # machine one of them can lose a race with another program's window. Such a test gets

@@ -5,6 +5,13 @@
 
 namespace {
 
+// A start folder the browser did not take at once is asked for again this often, this
+// many times: on a busy machine the browser's tree may drop the first selection.
+constexpr UINT kReselectMs = 200;
+constexpr int kReselectTries = 50;
+constexpr UINT_PTR kReselectTimerId = 0x5e1;
+constexpr wchar_t kDialogProp[] = L"CorvaneFolderDialog";
+
 // Paths longer than the buffers are cut, never written past them.
 void CopyPath(WCHAR (&to)[MAX_PATH], LPCWSTR from) { ::lstrcpynW(to, from ? from : L"", MAX_PATH); }
 
@@ -94,6 +101,7 @@ int CALLBACK CFolderDialog::BrowserCallback(HWND hwnd, UINT message, LPARAM lPar
         dialog->OnBrowserReady();
         break;
       case BFFM_SELCHANGED:
+        dialog->NoteSelection(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam));
         dialog->OnBrowserSelection(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam));
         break;
       case BFFM_VALIDATEFAILEDW:
@@ -118,7 +126,39 @@ int CALLBACK CFolderDialog::BrowserCallback(HWND hwnd, UINT message, LPARAM lPar
 }
 
 void CFolderDialog::OnBrowserReady() {
-  if (m_selectFolder[0]) SelectInBrowser(m_selectFolder);
+  if (!m_selectFolder[0]) return;
+  m_selectionShown = false;
+  SelectInBrowser(m_selectFolder);
+  // The selection reports itself at once when it takes; until it has, it is asked for
+  // again from a timer of the browser's window, which ends with that window.
+  if (m_selectionShown || !m_hBrowserWindow) return;
+  m_reselectTries = 0;
+  ::SetPropW(m_hBrowserWindow, kDialogProp, this);
+  ::SetTimer(m_hBrowserWindow, kReselectTimerId, kReselectMs, &ReselectTimer);
+}
+
+void CFolderDialog::NoteSelection(PCIDLIST_ABSOLUTE item) {
+  WCHAR path[MAX_PATH]{};
+  if (!m_selectFolder[0] || !item || !::SHGetPathFromIDListW(item, path)) return;
+  // "C:\Music\" and "C:\Music" are the same folder.
+  const auto trimmed = [](CString text) {
+    if (text.GetLength() > 3) text.TrimRight(L'\\');
+    return text;
+  };
+  if (trimmed(path).CompareNoCase(trimmed(m_selectFolder)) == 0) m_selectionShown = true;
+}
+
+void CALLBACK CFolderDialog::ReselectTimer(HWND hwnd, UINT, UINT_PTR id, DWORD) noexcept {
+  auto* dialog = static_cast<CFolderDialog*>(::GetPropW(hwnd, kDialogProp));
+  if (dialog && !dialog->m_selectionShown && ++dialog->m_reselectTries <= kReselectTries) {
+    const HWND outer = dialog->m_hBrowserWindow;
+    dialog->m_hBrowserWindow = hwnd;
+    dialog->SelectInBrowser(dialog->m_selectFolder);
+    dialog->m_hBrowserWindow = outer;
+    return;
+  }
+  ::KillTimer(hwnd, id);
+  ::RemovePropW(hwnd, kDialogProp);
 }
 
 void CFolderDialog::OnBrowserSelection(PCIDLIST_ABSOLUTE item) {

@@ -52,5 +52,10 @@ class CFolderDialog : public CCommonDialog {
   HWND m_hBrowserWindow = nullptr;
 
  private:
-  CString m_title;  // browseInfo points into it
+  static void CALLBACK ReselectTimer(HWND hwnd, UINT, UINT_PTR id, DWORD) noexcept;
+  void NoteSelection(PCIDLIST_ABSOLUTE item);
+
+  CString m_title;                // browseInfo points into it
+  bool m_selectionShown = false;  // the browser reported the start folder as selected
+  int m_reselectTries = 0;
 };

@@ -77,8 +77,23 @@ int ComboSelection(HWND combo) {
   return static_cast<int>(::SendMessageW(combo, CB_GETCURSEL, 0, 0));
 }
 
+// The folder browser this thread shows: the enabled window with a folder tree (the sheet
+// has a tree too, but the browser disables it). Not taken as the active window, which need
+// not be the browser on a display shared with other programs.
+BOOL CALLBACK NoteBrowser(HWND hwnd, LPARAM result) {
+  if (!::IsWindowEnabled(hwnd) || !::FindWindowExW(hwnd, nullptr, L"SysTreeView32", nullptr))
+    return TRUE;
+  *reinterpret_cast<HWND*>(result) = hwnd;
+  return FALSE;
+}
+HWND FindBrowser() {
+  HWND found = nullptr;
+  ::EnumThreadWindows(::GetCurrentThreadId(), &NoteBrowser, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 // Drives the folder browser a Browse button opens: once the browser's name box shows the
-// awaited folder (or after about five seconds), presses the button.
+// awaited folder (or after at most 90 s, whatever it shows), presses the button.
 struct BrowserDriver {
   static inline CString awaited;
   static inline int button = IDCANCEL;
@@ -87,13 +102,13 @@ struct BrowserDriver {
   static constexpr int kMaxTicks = 450;  // 90 s at 200 ms
 
   static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND browser = ::GetActiveWindow();
+    HWND browser = FindBrowser();
     HWND name = browser ? ::FindWindowExW(browser, nullptr, L"Edit", nullptr) : nullptr;
-    if (!name) return;
-    shownSelected = Text(name);
+    if (name) shownSelected = Text(name);
     // The browser fills its tree with every drive first; Wine's Z: (the whole Unix file
     // system) can take tens of seconds before the preselected folder shows.
-    if (shownSelected.CompareNoCase(awaited) != 0 && ++ticks < kMaxTicks) return;
+    if ((!name || shownSelected.CompareNoCase(awaited) != 0) && ++ticks < kMaxTicks) return;
+    if (!browser) return;  // the budget is spent: the browser is answered once it is there
     ::KillTimer(nullptr, id);
     ::SendMessageW(::GetDlgItem(browser, button), BM_CLICK, 0, 0);
   }
@@ -512,9 +527,10 @@ TEST_F(OptionsTest, TheDelimiterBoxTakesTypingAndTheClipboardKeys) {
     ::GetKeyboardState(keys);
     keys[VK_CONTROL] = ctrl ? 0x80 : 0;
     ::SetKeyboardState(keys);
-    HWND focus = ::GetFocus();
-    ::PostMessageW(focus, WM_KEYDOWN, vk, 1);
-    ::PostMessageW(focus, WM_KEYUP, vk, 0xC0000001);
+    // To the box itself: the focus goes with the foreground, which another program on the
+    // display may take meanwhile.
+    ::PostMessageW(box, WM_KEYDOWN, vk, 1);
+    ::PostMessageW(box, WM_KEYUP, vk, 0xC0000001);
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (!CWnd::WalkPreTranslateTree(Sheet(), &msg)) {

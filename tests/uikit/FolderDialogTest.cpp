@@ -31,9 +31,19 @@ struct Recorder {
     static std::vector<Sent> log;
     return log;
   }
+  // When set, the recorder acts as a browser that takes the takeAt-th selection request
+  // (and none before it) and reports it to this dialog's callback.
+  static inline CFolderDialog* answerTo = nullptr;
+  static inline size_t takeAt = 0;
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == BFFM_SETSELECTIONW || message == BFFM_SETSTATUSTEXTW)
       Log().push_back({message, wParam, reinterpret_cast<LPCWSTR>(lParam)});
+    if (message == BFFM_SETSELECTIONW && answerTo && Log().size() == takeAt) {
+      PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(reinterpret_cast<LPCWSTR>(lParam));
+      CFolderDialog::BrowserCallback(hwnd, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(item),
+                                     reinterpret_cast<LPARAM>(answerTo));
+      ::ILFree(item);
+    }
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
   }
   Recorder() {
@@ -46,7 +56,10 @@ struct Recorder {
                            wc.hInstance, nullptr);
     Log().clear();
   }
-  ~Recorder() { ::DestroyWindow(hwnd); }
+  ~Recorder() {
+    ::DestroyWindow(hwnd);
+    answerTo = nullptr;
+  }
   HWND hwnd;
 };
 
@@ -194,6 +207,44 @@ TEST(FolderDialogCallback, ReadySelectsTheStartFolderAndTheStatusFollowsOnlyWith
   EXPECT_EQ(Recorder::Log()[0].text, folder.GetString());
   ::CoTaskMemFree(drives);
   ::ILFree(item);
+}
+
+// Runs this thread's messages for about ms milliseconds.
+void PumpFor(DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  MSG msg;
+  while (::GetTickCount() - start < ms) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    ::Sleep(10);
+  }
+}
+
+// A busy browser can drop the first selection: the start folder is asked for again until
+// the browser reports it selected, and not once more after that.
+TEST(FolderDialogCallback, TheStartFolderIsAskedForUntilTheBrowserReportsIt) {
+  const CString folder = TestFolder(L"corvane-folder-again");
+  struct Case {
+    size_t takenAt;
+    CString startFolder;
+  };
+  const Case cases[] = {
+      {1, folder},          // taken at once: never asked again
+      {3, folder},          // dropped twice
+      {2, folder + L"\\"},  // reported without the trailing backslash
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.takenAt);
+    Recorder recorder;
+    CFolderDialog dialog(L"Title", c.startFolder, nullptr, BIF_RETURNONLYFSDIRS);
+    Recorder::answerTo = &dialog;
+    Recorder::takeAt = c.takenAt;
+    CFolderDialog::BrowserCallback(recorder.hwnd, BFFM_INITIALIZED, 0,
+                                   reinterpret_cast<LPARAM>(&dialog));
+    PumpFor(200 * static_cast<DWORD>(c.takenAt + 3));
+    EXPECT_EQ(Recorder::Log().size(), c.takenAt);
+    for (const Recorder::Sent& sent : Recorder::Log())
+      EXPECT_EQ(sent.text, c.startFolder.GetString());
+  }
 }
 
 TEST(FolderDialogSetUp, TheRootIsReplacedOnlyByAFolderTheShellKnows) {
