@@ -378,8 +378,9 @@ TEST_F(RipEncode, Mp3StreamIsFreedWhenTheFileHasNoUsableName) {
 
 // The library opens the finished file again for its Info header and, when it cannot, says
 // so in a box of its own that holds the job. A file that cannot be opened for writing any
-// more (read-only here, a deleted folder alike) is not handed to it: the job stops with a
-// write error that names the file, which stays as it was, and the stream is still freed.
+// more (its folder deleted meanwhile here; under Wine as root a read-only file still opens)
+// is not handed to it: the job stops with a write error that names the file, and the
+// stream is still freed.
 int g_infoTagCalls = 0;
 BE_ERR CountInfoTag(HBE_STREAM, LPCSTR) {
   ++g_infoTagCalls;
@@ -391,7 +392,7 @@ TEST_F(RipEncode, Mp3FileThatCannotBeReopenedGetsNoInfoHeaderAndStopsTheJob) {
   ASSERT_TRUE(job.LoadLame());
   job.m_beWriteInfoTag = CountInfoTag;
   g_infoTagCalls = 0;
-  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-mp3-read-only");
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-mp3-folder-gone");
   const std::wstring path = folder + L"\\01-One.mp3";
   DWORD samples = 0, bufferSize = 0;
   HBE_STREAM stream = nullptr;
@@ -407,15 +408,17 @@ TEST_F(RipEncode, Mp3FileThatCannotBeReopenedGetsNoInfoHeaderAndStopsTheJob) {
   fwrite(output.data(), 1, flushed, f);
   fclose(f);
   job.m_beCloseStream(stream);
-  const std::vector<unsigned char> before = ReadFileBytes(path);
-  ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  std::filesystem::remove_all(folder);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_RIP_LOG, WM_RIP_LOG, PM_REMOVE)) {
+    delete reinterpret_cast<CString*>(msg.wParam);  // lines of earlier windowless jobs
+  }
 
   job.m_bRunning.store(TRUE);
   job.FinishMp3Stream(stream, CString(path.c_str()), true);
   EXPECT_EQ(g_infoTagCalls, 0);
   EXPECT_FALSE(job.m_bRunning.load());
   // A job without a window posts its lines to this thread.
-  MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_RIP_LOG, WM_RIP_LOG, PM_REMOVE));
   std::unique_ptr<CString> line(reinterpret_cast<CString*>(msg.wParam));
   const std::wstring text(line->GetString());
@@ -424,8 +427,6 @@ TEST_F(RipEncode, Mp3FileThatCannotBeReopenedGetsNoInfoHeaderAndStopsTheJob) {
   EXPECT_EQ(text.back(), L')');
   EXPECT_EQ(text.find_first_of(L"\r\n"), std::wstring::npos);
   EXPECT_EQ(msg.lParam & 0xFF, 1);
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 // The placeholder record gives the numbering, the disc id and the credit only.
