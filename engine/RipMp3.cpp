@@ -9,6 +9,7 @@
 #include "engine/SampleUtils.h"
 #include "engine/Settings.h"
 #include "engine/TagWriter.h"
+#include "framework/core/File.h"
 
 namespace {
 
@@ -33,12 +34,42 @@ std::unique_ptr<char[]> LibraryFileName(const CString& path) {
   return ansi;
 }
 
+// The system's text for an error code, without the line break it ends with.
+CString SystemErrorText(DWORD error) {
+  CFileException exception(CFileException::none, static_cast<LONG>(error));
+  TCHAR message[512] = {};
+  exception.GetErrorMessage(message, 512);
+  CString text(message);
+  text.Trim();
+  return text;
+}
+
+// Whether the library's own open of the closed file for reading and writing will work
+// (a folder deleted or made read-only meanwhile); GetLastError() tells why not.
+bool CanReopenForInfo(const CString& path) {
+  std::unique_ptr<void, FileHandleCloser> file(
+      CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() != INVALID_HANDLE_VALUE) return true;
+  file.release();
+  return false;
+}
+
 }  // namespace
 
 void CRippingProgress::FinishMp3Stream(HBE_STREAM stream, const CString& path, bool writeInfo) {
   // With the header asked for, beCloseStream keeps the stream for it, and writing the
   // header frees it.
   if (!m_beConfig.format.LHV1.bWriteVBRHeader) return;
+  if (writeInfo && !CanReopenForInfo(path)) {
+    // The library would say so in a box of its own and hold the job until it is answered.
+    const DWORD error = GetLastError();
+    CString text;
+    text.Format(L"Output file write error: %s (%s)", path.GetString(),
+                SystemErrorText(error).GetString());
+    FailTrack(text);
+    writeInfo = false;
+  }
   if (writeInfo) {
     // The Info header goes into the first frame, which the encoder reserved for it.
     if (std::unique_ptr<char[]> name = LibraryFileName(path)) {
@@ -140,7 +171,9 @@ void CRippingProgress::WriteMp3Track(const CString& path) {
 
   if (FillTag && m_bRunning.load(std::memory_order_acquire)) {
     if (!WriteMp3Tags(path, m_jobList[m_nCurrentTrack.load()].nTrack)) {
-      PostLog(L"Fail to write mp3 tag.", 2);
+      CString text;
+      text.Format(L"Fail to write mp3 tag. (%s)", path.GetString());
+      PostLog(text, 2);
     }
   }
   SendProgress(walk.trackTotal, walk.jobTotal);

@@ -154,7 +154,9 @@ void CRippingProgress::WriteOggTrack(const CString& path) {
 
   if (FillTag && m_bRunning.load(std::memory_order_acquire)) {
     if (!WriteOggTags(path, m_jobList[m_nCurrentTrack.load()].nTrack)) {
-      PostLog(L"Fail to write ogg vorbis tag!", 2);
+      CString text;
+      text.Format(L"Fail to write ogg vorbis tag! (%s)", path.GetString());
+      PostLog(text, 2);
     }
   }
   SendProgress(walk.trackTotal, walk.jobTotal);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "engine/OutputNaming.h"
 #include "engine/RippingProgress.h"
@@ -30,6 +31,48 @@ constexpr DWORD kProgressIntervalMs = 100;
 CString FolderOf(const CString& path) {
   const int cut = path.ReverseFind(L'\\');
   return cut < 0 ? CString() : path.Left(cut);
+}
+
+// A playlist's bytes; empty when it cannot be read (playlists are small).
+std::string ReadSmallFile(const CString& path) {
+  std::unique_ptr<void, FileHandleCloser> file(CreateFileW(
+      path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return {};
+  }
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > (16 << 20)) return {};
+  std::string data(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!data.empty() &&
+      !ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &read, nullptr)) {
+    return {};
+  }
+  data.resize(read);
+  return data;
+}
+
+// Takes a cancelled track's line out again: the playlist goes back to what it held before
+// the line was added, unless something else has changed it since.
+void RestorePlaylist(const CString& path, const std::string& before, const std::string& after) {
+  if (before == after || ReadSmallFile(path) != after) return;
+  std::unique_ptr<void, FileHandleCloser> file(
+      CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return;
+  }
+  // Usually the line was only appended, and a cut needs no room on the volume.
+  if (after.compare(0, before.size(), before) != 0) {
+    DWORD written = 0;
+    if (!WriteFile(file.get(), before.data(), static_cast<DWORD>(before.size()), &written,
+                   nullptr) ||
+        written != before.size()) {
+      return;
+    }
+  }
+  CutFileAfter(file.get(), before.size());
 }
 
 }  // namespace
@@ -65,18 +108,25 @@ void CRippingProgress::RipTrack(const CString& folder) {
     delete status;
   }
 
+  CString playlist;
   if (M3U) {
-    const CString playlist = BuildPlaylistPath(m_strLastOutputPath);
+    playlist = BuildPlaylistPath(m_strLastOutputPath);
     if (!CheckFileOpen(playlist, kTrialOpenPlaylist)) return;
-    // Opened for its own binary writes: no C-runtime locale switch, which would change
-    // every other thread's conversions too. A playlist that opened on trial but not
-    // here gets no line; the track is still written.
-    AppendPlaylistLine(playlist,
-                       m_strLastOutputPath.Mid(m_strLastOutputPath.ReverseFind(L'\\') + 1));
   }
 
   m_dwTrackStartTime.store(GetTickCount());
   if (!CheckFileOpen(m_strLastOutputPath, kTrialOpenOutput)) return;
+
+  // Listed only once the file exists. Opened for its own binary writes: no C-runtime
+  // locale switch, which would change every other thread's conversions too. A playlist
+  // that opened on trial but not here gets no line; the track is still written.
+  std::string listedBefore, listedAfter;
+  if (M3U) {
+    listedBefore = ReadSmallFile(playlist);
+    AppendPlaylistLine(playlist,
+                       m_strLastOutputPath.Mid(m_strLastOutputPath.ReverseFind(L'\\') + 1));
+    listedAfter = ReadSmallFile(playlist);
+  }
 
   switch (OutputFormat) {
     case 1:
@@ -91,6 +141,14 @@ void CRippingProgress::RipTrack(const CString& folder) {
     default:
       break;
   }
+
+  DWORD jobTotal = 0, trackTotal = 0;
+  GetSampleTotals(jobTotal, trackTotal);
+  if (m_bCancelled.load(std::memory_order_acquire) && m_nTrackSamplesDone.load() < trackTotal) {
+    text.Format(L"Cancelled: \"%s\" holds only part of the track", m_strLastOutputPath.GetString());
+    PostLog(text, 1);
+    if (M3U) RestorePlaylist(playlist, listedBefore, listedAfter);
+  }
 }
 
 BOOL CRippingProgress::CheckFileOpen(const CString& path, UINT openFlags) {
@@ -102,8 +160,10 @@ BOOL CRippingProgress::CheckFileOpen(const CString& path, UINT openFlags) {
   }
   TCHAR message[1024] = {};
   error.GetErrorMessage(message, 1024);
+  CString reason(message);
+  reason.Trim();  // the system's texts end with a line break
   CString text;
-  text.Format(L"File Error: %s", message);
+  text.Format(L"File Error: %s (%s)", reason.GetString(), path.GetString());
   m_bRunning.store(FALSE, std::memory_order_release);
   PostLog(text, 2);
   return FALSE;

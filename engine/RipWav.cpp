@@ -25,7 +25,10 @@ void RepairHeader(CFile& file, DWORD blockAlign) {
     file.Write(header, kWavHeaderSize);
     // Part of a frame that did not fit goes: the file is then exactly what its header says.
     // After the header, so that a volume refusing even this leaves the header right.
-    if (length != kWavHeaderSize + data) file.SetLength(kWavHeaderSize + data);
+    if (!CutFileAfter(file, kWavHeaderSize + data)) {
+      file.Abort();
+      return;
+    }
     file.Close();
   } catch (CException* e) {
     e->Delete();  // the first failure is the one reported

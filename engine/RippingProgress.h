@@ -105,7 +105,9 @@ class CRippingProgress : public CResizeDlg {
   void WriteMp3Track(const CString& path);
   void WriteOggTrack(const CString& path);
   // After beCloseStream: with writeInfo, has the library write the Info header into the
-  // closed file at path; the stream is freed either way.
+  // closed file at path; the stream is freed either way. A file that can no longer be
+  // opened for reading and writing is not handed over (the library would answer with a
+  // box of its own): the job stops with a write error naming it.
   void FinishMp3Stream(HBE_STREAM stream, const CString& path, bool writeInfo);
   // Loads lame_enc.dll, its entry points and the configuration record (MP3 jobs only);
   // FALSE, after the warning and the box, when the library or an entry point is missing.

@@ -102,18 +102,21 @@ size_t WholeMp3FramesLength(const BYTE* data, size_t size) {
   return at;
 }
 
-namespace {
-struct HandleCloser {
-  void operator()(HANDLE h) const { CloseHandle(h); }
-};
-}  // namespace
+bool CutFileAfter(HANDLE file, ULONGLONG keep) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) return false;
+  if (keep >= static_cast<ULONGLONG>(size.QuadPart)) return true;
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(keep);
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
 
 bool RepairFileEnd(
     LPCWSTR path,
     const std::function<size_t(std::vector<BYTE>& data, size_t* changedFrom)>& repair) {
-  std::unique_ptr<void, HandleCloser> file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0,
-                                                       nullptr, OPEN_EXISTING,
-                                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::unique_ptr<void, FileHandleCloser> file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0,
+                                                           nullptr, OPEN_EXISTING,
+                                                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     file.release();
     return false;
@@ -131,12 +134,9 @@ bool RepairFileEnd(
   size_t keep = repair(data, &changedFrom);
   if (keep > data.size()) keep = data.size();
   // Cut first: on a full disk that frees the room the changed bytes may need.
-  LARGE_INTEGER at{};
-  at.QuadPart = static_cast<LONGLONG>(keep);
-  if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())) {
-    return false;
-  }
+  if (!CutFileAfter(file.get(), keep)) return false;
   if (changedFrom >= keep) return true;
+  LARGE_INTEGER at{};
   at.QuadPart = static_cast<LONGLONG>(changedFrom);
   DWORD written = 0;
   const DWORD count = static_cast<DWORD>(keep - changedFrom);

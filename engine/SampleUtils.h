@@ -37,10 +37,19 @@ bool ReadMp3FrameHeader(const BYTE* h, Mp3FrameHeader* frame);
 // The length of the run of whole frames that data starts with (0: none).
 size_t WholeMp3FramesLength(const BYTE* data, size_t size);
 
+// Closes a Win32 file handle; for std::unique_ptr<void, FileHandleCloser>.
+struct FileHandleCloser {
+  void operator()(HANDLE h) const { CloseHandle(h); }
+};
+
+// Cuts the open file after its first keep bytes when it holds more, and only then: a full
+// volume can refuse even a cut at the file's own length. False when the cut fails.
+bool CutFileAfter(HANDLE file, ULONGLONG keep);
+
 // For a file that a failed write has left: reads it whole, lets repair change its bytes and
 // return how many to keep (setting *changedFrom to the first byte it changed), writes the
-// changed bytes back and cuts the file after the kept ones. False when the file cannot be
-// read or changed.
+// changed bytes back and cuts the file after the kept ones (CutFileAfter). False when the
+// file cannot be read or changed.
 bool RepairFileEnd(
     LPCWSTR path,
     const std::function<size_t(std::vector<BYTE>& data, size_t* changedFrom)>& repair);

@@ -4,6 +4,7 @@
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
@@ -63,6 +64,43 @@ void SetTextFrame(TagLib::ID3v2::Tag* tag, const char* id, const TagLib::String&
       id, TagLib::ID3v2::FrameFactory::instance()->defaultTextEncoding());
   tag->addFrame(frame);
   frame->setText(value);
+}
+
+using FileHandle = std::unique_ptr<void, FileHandleCloser>;
+
+FileHandle OpenFile(LPCWSTR path, DWORD access, DWORD share, DWORD disposition) {
+  HANDLE h = CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return FileHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+}
+
+// The whole file; false when it cannot be read, or someone else holds it for writing.
+bool ReadWholeFile(LPCWSTR path, TagLib::ByteVector* data) {
+  FileHandle file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
+  data->resize(static_cast<unsigned>(size.QuadPart));
+  DWORD read = 0;
+  return data->isEmpty() ||
+         (ReadFile(file.get(), data->data(), data->size(), &read, nullptr) && read == data->size());
+}
+
+// The tag library does not notice a write that fails half-way (a full volume), and its
+// in-place save would leave the audio cut short. So the tagged file is made in memory,
+// written beside the original and put in its place only once every byte is on the disk.
+bool ReplaceWholeFile(LPCWSTR path, const TagLib::ByteVector& data) {
+  const CString temp = CString(path) + L".tagging";
+  bool written = false;
+  {
+    FileHandle file = OpenFile(temp, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    if (!file) return false;
+    DWORD done = 0;
+    written =
+        WriteFile(file.get(), data.data(), data.size(), &done, nullptr) && done == data.size();
+    if (!CloseHandle(file.release())) written = false;
+  }
+  if (written && MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING)) return true;
+  DeleteFileW(temp);
+  return false;
 }
 
 }  // namespace
@@ -136,18 +174,25 @@ void WriteVorbisComments(TagLib::Ogg::XiphComment* comment, int trackIndex) {
 
 BOOL WriteMp3Tags(LPCWSTR path, int trackIndex) {
   GetTrackTitle(static_cast<short>(trackIndex));  // a bad index throws before the file is opened
-  TagLib::MPEG::File file(path, false, TagLib::AudioProperties::Average);
+  TagLib::ByteVector data;
+  if (!ReadWholeFile(path, &data)) return FALSE;
+  TagLib::ByteVectorStream stream(data);
+  TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
   if (!file.isValid()) return FALSE;
   WriteId3v1Tag(file.ID3v1Tag(true), trackIndex);
   WriteId3v2Frames(file.ID3v2Tag(true), trackIndex);
   return file.save(TagLib::MPEG::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4,
-                   TagLib::File::DoNotDuplicate);
+                   TagLib::File::DoNotDuplicate) &&
+         ReplaceWholeFile(path, *stream.data());
 }
 
 BOOL WriteOggTags(LPCWSTR path, int trackIndex) {
   GetTrackTitle(static_cast<short>(trackIndex));
-  TagLib::Ogg::Vorbis::File file(path, false);
+  TagLib::ByteVector data;
+  if (!ReadWholeFile(path, &data)) return FALSE;
+  TagLib::ByteVectorStream stream(data);
+  TagLib::Ogg::Vorbis::File file(&stream, false);
   if (!file.isValid() || !file.tag()) return FALSE;
   WriteVorbisComments(file.tag(), trackIndex);
-  return file.save();
+  return file.save() && ReplaceWholeFile(path, *stream.data());
 }

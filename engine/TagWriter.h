@@ -22,9 +22,9 @@ class XiphComment;
 extern const char kTagCredit[];
 
 // Tags the MP3 file at path for job track trackIndex (track number trackIndex + 1) and
-// saves ID3v1 and ID3v2.4. FALSE when the file cannot be opened or saved; the audio is
-// left as it is. A track index outside the record's titles throws CInvalidArgException
-// before the file is touched.
+// saves ID3v1 and ID3v2.4. FALSE when the file cannot be opened or saved, a volume too
+// full for the tagged copy included; the file is then left byte for byte as it was. A track index
+// outside the record's titles throws CInvalidArgException before the file is touched.
 BOOL WriteMp3Tags(LPCWSTR path, int trackIndex);
 
 // The same for an Ogg Vorbis file: its Vorbis comments.

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -373,6 +374,59 @@ TEST_F(RipEncode, Mp3StreamIsFreedWhenTheFileHasNoUsableName) {
   const long long before = HeldBytes();
   for (int i = 0; i < 64; ++i) encodeOne();
   EXPECT_LT(HeldBytes() - before, 2LL << 20);
+}
+
+// The library opens the finished file again for its Info header and, when it cannot, says
+// so in a box of its own that holds the job. A file that cannot be opened for writing any
+// more (its folder deleted meanwhile here; under Wine as root a read-only file still opens)
+// is not handed to it: the job stops with a write error that names the file, and the
+// stream is still freed.
+int g_infoTagCalls = 0;
+BE_ERR CountInfoTag(HBE_STREAM, LPCSTR) {
+  ++g_infoTagCalls;
+  return BE_ERR_SUCCESSFUL;
+}
+
+TEST_F(RipEncode, Mp3FileThatCannotBeReopenedGetsNoInfoHeaderAndStopsTheJob) {
+  CRippingProgress job;
+  ASSERT_TRUE(job.LoadLame());
+  job.m_beWriteInfoTag = CountInfoTag;
+  g_infoTagCalls = 0;
+  const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "enc-mp3-folder-gone");
+  const std::wstring path = folder + L"\\01-One.mp3";
+  DWORD samples = 0, bufferSize = 0;
+  HBE_STREAM stream = nullptr;
+  ASSERT_EQ(job.m_beInitStream(&job.m_beConfig, &samples, &bufferSize, &stream), 0u);
+  std::vector<short> silence(samples);
+  std::vector<BYTE> output(bufferSize);
+  DWORD produced = 0, flushed = 0;
+  job.m_beEncodeChunk(stream, samples, silence.data(), output.data(), &produced);
+  FILE* f = _wfopen(path.c_str(), L"wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(output.data(), 1, produced, f);
+  job.m_beDeinitStream(stream, output.data(), &flushed);
+  fwrite(output.data(), 1, flushed, f);
+  fclose(f);
+  job.m_beCloseStream(stream);
+  std::filesystem::remove_all(folder);
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_RIP_LOG, WM_RIP_LOG, PM_REMOVE)) {
+    delete reinterpret_cast<CString*>(msg.wParam);  // lines of earlier windowless jobs
+  }
+
+  job.m_bRunning.store(TRUE);
+  job.FinishMp3Stream(stream, CString(path.c_str()), true);
+  EXPECT_EQ(g_infoTagCalls, 0);
+  EXPECT_FALSE(job.m_bRunning.load());
+  // A job without a window posts its lines to this thread.
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_RIP_LOG, WM_RIP_LOG, PM_REMOVE));
+  std::unique_ptr<CString> line(reinterpret_cast<CString*>(msg.wParam));
+  const std::wstring text(line->GetString());
+  const std::wstring prefix = L"Output file write error: " + path + L" (";
+  EXPECT_EQ(text.rfind(prefix, 0), 0u) << Narrow(TagLib::String(text.c_str()));
+  EXPECT_EQ(text.back(), L')');
+  EXPECT_EQ(text.find_first_of(L"\r\n"), std::wstring::npos);
+  EXPECT_EQ(msg.lParam & 0xFF, 1);
 }
 
 // The placeholder record gives the numbering, the disc id and the credit only.

@@ -453,6 +453,53 @@ TEST_F(RipJob, UnusableDestinationsStopTheJobWithTheirLine) {
   }
 }
 
+// A file the track cannot open: the one error line gives the system's reason without its
+// line break and names the file, and the playlist lists no file that was never written.
+TEST_F(RipJob, FilesThatCannotBeOpenedAreNamedAndNeverListed) {
+  struct Case {
+    const char* name;
+    bool holdPlaylist;     // another program holds the playlist without sharing
+    int titleLength;       // of track 1; a long one gives a name the system refuses
+    const wchar_t* named;  // the file the line names
+  };
+  const Case cases[] = {
+      {"playlist held", true, 3, L"Album.m3u"},
+      {"name too long", false, 250, nullptr},
+  };
+  LoadDisc("main");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "unopenable");
+    const std::wstring playlist = folder + L"\\Album.m3u";
+    std::ofstream(std::filesystem::path(playlist), std::ios::binary) << "00-Old.wav\r\n";
+    g_cddbRecord.m_trackTitles.SetAt(0, CString(L'x', c.titleLength));
+    const std::wstring output = folder + L"\\01-" + std::wstring(c.titleLength, L'x') + L".wav";
+    HANDLE held = c.holdPlaylist ? CreateFileW(playlist.c_str(), GENERIC_READ, 0, nullptr,
+                                               OPEN_EXISTING, 0, nullptr)
+                                 : INVALID_HANDLE_VALUE;
+    if (c.holdPlaylist) {
+      ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    }
+    const RipRun run = RunRipJob(JobForRows({0}));
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    ASSERT_FALSE(run.timedOut);
+    std::vector<std::wstring> errors;
+    for (const auto& line : run.log) {
+      if (line.first == 2) errors.push_back(line.second);
+    }
+    ASSERT_EQ(errors.size(), 1u);
+    const std::wstring named = c.named ? folder + L"\\" + c.named : output;
+    EXPECT_EQ(errors[0].rfind(L"File Error: ", 0), 0u) << Ansi(errors[0]);
+    EXPECT_GT(errors[0].size(), named.size() + 15) << "no reason given";
+    EXPECT_EQ(errors[0].substr(errors[0].size() - named.size() - 3), L" (" + named + L")");
+    EXPECT_EQ(errors[0].find_first_of(L"\r\n"), std::wstring::npos);
+    EXPECT_FALSE(run.Logged(L"Finished copying!"));
+    const std::vector<unsigned char> list = ReadFileBytes(playlist);
+    EXPECT_EQ(std::string(list.begin(), list.end()), "00-Old.wav\r\n");
+    EXPECT_FALSE(std::filesystem::exists(output));
+  }
+}
+
 // A sector that fails twice: two retry lines for the same read, then the job goes on; the
 // warnings leave the buttons alone while it runs, and pause and resume work on the way.
 TEST_F(RipJob, ReadFailingTwiceRetriesAndCompletesTheFile) {
@@ -727,11 +774,14 @@ TEST_F(RipJob, CancelTerminatesAThreadStuckInADriveCallAtTheDeadline) {
 }
 
 // Cancel while a track is being written: the question, the aborting caption, a partial
-// file whose header matches its bytes, and no worker left behind.
+// file whose header matches its bytes, a line naming it, its playlist line taken out
+// again, and no worker left behind.
 TEST_F(RipJob, CancelMidTrackLeavesAValidPartialFileAndNoThreads) {
   LoadDisc("long");
   const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "cancel");
   const std::vector<TrackData> job = JobForRows({0, 1});
+  const std::wstring playlist = folder + L"\\Album.m3u";
+  std::ofstream(std::filesystem::path(playlist), std::ios::binary) << "00-Old.wav\r\n";
   HoldReadsFrom(1500);  // the writer starves half-way through the first track
   const RipRun run = RunRipJob(
       job, {[](CRippingProgress& j) { return j.m_nTrackSamplesDone.load() > 1000 * 1176; },
@@ -751,6 +801,12 @@ TEST_F(RipJob, CancelMidTrackLeavesAValidPartialFileAndNoThreads) {
   EXPECT_GT(first.dataSize, 0u);
   EXPECT_LT(first.dataSize, uint32_t(job[0].nSectors) * kSectorBytes);
   EXPECT_FALSE(std::filesystem::exists(folder + L"\\02-Two.wav"));
+  // The log says which file holds only part of its track, and the playlist does not list it.
+  EXPECT_EQ(
+      run.CountLogged(L"Cancelled: \"" + folder + L"\\01-One.wav\" holds only part of the track"),
+      1);
+  const std::vector<unsigned char> list = ReadFileBytes(playlist);
+  EXPECT_EQ(std::string(list.begin(), list.end()), "00-Old.wav\r\n");
 }
 
 // Runs this thread's messages for ms, as a message box does while it is up.

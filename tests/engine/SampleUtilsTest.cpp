@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/Settings.h"
+#include "tests/engine/FullVolume.h"
 
 namespace {
 
@@ -142,6 +143,40 @@ TEST(SampleUtils, RepairFileEndCutsAndRewritesTheChangedBytes) {
   EXPECT_STREQ(back, "0123456X89");
   DeleteFileW(path);
   EXPECT_FALSE(RepairFileEnd(path, [](std::vector<BYTE>&, size_t*) { return size_t{0}; }));
+}
+
+// On a full volume: a repair that keeps every byte and only changes some (the end-of-stream
+// flag of a file that ended on a page boundary) gets its change written; one that keeps
+// fewer bytes still cuts the rest.
+TEST(SampleUtils, RepairFileEndOnAFullVolumeCutsOnlyWhatMustGo) {
+  const std::wstring volume = SmallVolume(ENGINE_TEST_FULL);
+  if (volume.empty()) GTEST_SKIP() << "no small file system mounted at " << ENGINE_TEST_FULL;
+  const std::wstring path = volume + L"\\repair.bin";
+  struct Case {
+    size_t keep;
+    const char* after;
+  };
+  for (const Case& c : {Case{16, "0123456X89abcdef"}, Case{10, "0123456X89"}}) {
+    SCOPED_TRACE(c.keep);
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(f, nullptr);
+    fputs("0123456789abcdef", f);
+    fclose(f);
+    VolumeFiller filler(volume);
+    ASSERT_TRUE(filler.full());
+    EXPECT_TRUE(RepairFileEnd(path.c_str(), [&c](std::vector<BYTE>& data, size_t* changedFrom) {
+      data[7] = 'X';
+      *changedFrom = 7;
+      return c.keep;
+    }));
+    char back[32] = {};
+    f = _wfopen(path.c_str(), L"rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(fread(back, 1, sizeof(back), f), strlen(c.after));
+    fclose(f);
+    EXPECT_STREQ(back, c.after);
+    DeleteFileW(path.c_str());
+  }
 }
 
 struct WavFormat {

@@ -12,6 +12,7 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "engine/TagWriter.h"
 #include "framework/core/Exceptions.h"
 #include "tests/deps/ToneFiles.h"
+#include "tests/engine/FullVolume.h"
 
 #include <gtest/gtest.h>
 
@@ -356,4 +358,50 @@ TEST_F(TagWriterTest, TrackIndexOutsideTheTitlesThrowsBeforeTouchingTheFile) {
   }
   EXPECT_EQ(deps_test::ReadAll(mp3.path()), mp3Before);
   EXPECT_EQ(deps_test::ReadAll(ogg.path()), oggBefore);
+}
+
+// On a volume with no room for the tags, tagging fails and the finished file stays byte for
+// byte as it was, also where the audio has room to spare in its last block (a record too
+// long for that); once there is room, the same call tags it and the audio is still whole.
+TEST_F(TagWriterTest, VolumeWithoutRoomForTheTagsLeavesTheFileAsItWas) {
+  const std::wstring volume = SmallVolume(TAG_TEST_FULL);
+  if (volume.empty()) GTEST_SKIP() << "no small file system mounted at " << TAG_TEST_FULL;
+  g_cddbRecord.m_artist = CString(L'a', 6000);
+  g_cddbRecord.m_title = CString(L'b', 6000);
+  const std::wstring mp3 = volume + L"\\track.mp3", ogg = volume + L"\\track.ogg";
+  for (const std::wstring& path : {mp3, ogg}) {
+    SCOPED_TRACE(std::string(path.end() - 3, path.end()));
+    const bool isMp3 = path == mp3;
+    DeleteFileW(path.c_str());
+    ASSERT_TRUE(
+        isMp3 ? deps_test::WriteSilentMpeg(path, kMpegFrames)
+              : deps_test::WriteOggVorbis(path, deps_test::StereoTone(4410, 440, 8000), 0.3f));
+    auto tag = [&] {
+      return isMp3 ? WriteMp3Tags(path.c_str(), 2) : WriteOggTags(path.c_str(), 2);
+    };
+    const std::vector<unsigned char> before = deps_test::ReadAll(path);
+    {
+      VolumeFiller filler(volume);
+      ASSERT_TRUE(filler.full());
+      EXPECT_FALSE(tag());
+      EXPECT_EQ(deps_test::ReadAll(path), before);
+      EXPECT_FALSE(std::filesystem::exists(path + L".tagging"));
+    }
+    ASSERT_TRUE(tag());
+    if (isMp3) {
+      TagLib::MPEG::File file(path.c_str(), false);
+      ASSERT_TRUE(file.hasID3v2Tag());
+      EXPECT_TRUE(file.hasID3v1Tag());
+      EXPECT_EQ(file.ID3v2Tag()->artist().size(), 6000u);
+      const std::vector<unsigned char> data = deps_test::ReadAll(path);
+      const std::vector<unsigned char> audio(data.end() - 128 - (before.size()), data.end() - 128);
+      EXPECT_EQ(audio, before);
+    } else {
+      TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+      ASSERT_TRUE(file.isValid());
+      EXPECT_EQ(Field(file.tag(), "ARTIST").size(), 6000u);
+      EXPECT_EQ(deps_test::OggFrameCount(path), 4410);
+    }
+    DeleteFileW(path.c_str());
+  }
 }
