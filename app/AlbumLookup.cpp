@@ -1,9 +1,11 @@
 #include "app/AlbumLookup.h"
 
 #include <atomic>
+#include <string>
 
 #include "app/FreeDBServer.h"
 #include "discinfo/DiscInfoLog.h"
+#include "discinfo/WSocket.h"
 #include "engine/CDDrive.h"
 #include "engine/EngineLog.h"
 #include "engine/OutputNaming.h"
@@ -30,6 +32,7 @@ namespace {
 
 // Set by the main dialog before the first refresh, read on the disc worker.
 std::atomic<MultipleMatchHandler> g_multipleMatchHandler{nullptr};
+std::atomic<LookupStatusHandler> g_lookupStatusHandler{nullptr};
 
 // The client empties the match list whenever it raises or refuses a reply.
 const bool g_clearSinkInstalled = [] {
@@ -48,6 +51,41 @@ bool FileExists(const CString& path) { return GetFileAttributesW(path) != INVALI
 
 void Log(const CString& text, int level) { EngineLog(text, level); }
 
+// A folder where the cache file should be cannot be read or replaced; the log says so,
+// since the user would not guess it from "fail to load" or "fail to save".
+bool CachePathIsFolder(const CString& path) {
+  if (!FolderExists(path)) return false;
+  Log(L"Local CDDB file " + path + L" is a folder, not a file", LOG_WARNING);
+  return true;
+}
+
+void ShowLookupStatus(const CString& text) {
+  if (LookupStatusHandler handler = g_lookupStatusHandler.load(std::memory_order_acquire)) {
+    handler(text);
+  }
+}
+
+// Takes the stored bytes of a record instead of writing them anywhere.
+class CRecordBytes : public CFile {
+ public:
+  void Write(const void* lpBuf, UINT nCount) override {
+    bytes.append(static_cast<const char*>(lpBuf), nCount);
+  }
+  void Flush() override {}
+  void Close() override {}
+  void Abort() override {}
+  std::string bytes;
+};
+
+std::string StoredBytes(const CCDDBRecord& record) {
+  CRecordBytes sink;
+  CArchive ar(&sink, CArchive::store, kCacheBufferBytes);
+  // Serialize only reads the record when storing.
+  const_cast<CCDDBRecord&>(record).Serialize(ar);
+  ar.Close();
+  return sink.bytes;
+}
+
 }  // namespace
 
 void ClearQueryResults() { g_queryResults.RemoveAll(); }
@@ -55,6 +93,15 @@ void ClearQueryResults() { g_queryResults.RemoveAll(); }
 void SetMultipleMatchHandler(MultipleMatchHandler handler) {
   g_multipleMatchHandler.store(handler, std::memory_order_release);
 }
+
+void SetLookupStatusHandler(LookupStatusHandler handler) {
+  g_lookupStatusHandler.store(handler, std::memory_order_release);
+}
+
+// The client's sockets fail their waits and new requests from now on.
+void EndLookups() { CWSocket::SetCancelled(true); }
+
+BOOL LookupsEnded() { return CWSocket::IsCancelled(); }
 
 CString LocalCDDBPath(DWORD discId) {
   CString path;
@@ -97,6 +144,7 @@ BOOL LoadLocalCDDB() {
     Log(L"Local CDDB file " + path + L" not found", LOG_WARNING);
     return FALSE;
   }
+  if (CachePathIsFolder(path)) return FALSE;
   CFile file;
   if (!file.Open(path, CFile::modeRead | CFile::shareDenyRead)) return FALSE;
 
@@ -120,6 +168,7 @@ BOOL SaveLocalCDDB(const CCDDBRecord& record, DWORD discId) {
   if (!FolderExists(LocalCDDBDir)) CreateDirectoryPath(LocalCDDBDir);
   const CString path = LocalCDDBPath(discId);
   const CString temporary = path + L".tmp";
+  if (CachePathIsFolder(path)) return FALSE;
 
   CFile file;
   if (!file.Open(temporary, CFile::modeCreate | CFile::modeWrite | CFile::shareDenyRead)) {
@@ -144,6 +193,27 @@ BOOL SaveLocalCDDB(const CCDDBRecord& record, DWORD discId) {
   return TRUE;
 }
 
+BOOL LocalCDDBHolds(const CCDDBRecord& record, DWORD discId) {
+  const CString path = LocalCDDBPath(discId);
+  CFile file;
+  if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite)) return FALSE;
+  try {
+    const std::string expected = StoredBytes(record);
+    if (file.GetLength() != expected.size()) return FALSE;
+    std::string stored(expected.size(), '\0');
+    UINT done = 0;
+    while (done < stored.size()) {
+      const UINT n = file.Read(stored.data() + done, static_cast<UINT>(stored.size() - done));
+      if (n == 0) return FALSE;
+      done += n;
+    }
+    return stored == expected;
+  } catch (CException* e) {
+    e->Delete();
+    return FALSE;
+  }
+}
+
 void QueryRemoteCDDB() {
   Log(L"Querying CD album information from FreeDB server...", LOG_INFO);
   CString line;
@@ -151,33 +221,60 @@ void QueryRemoteCDDB() {
               g_cddbServer.m_port);
   Log(line, LOG_INFO);
 
+  ShowLookupStatus(L"Looking up the album on " + g_cddbServer.m_host + L"...");
   g_cddb.QueryDisc(g_cddbServer, g_dwDiscId, g_trackPositions, g_queryResults);
   Log(L"Retrieved the following matches for the inserted audio CD.", LOG_INFO);
   g_matchRecords.RemoveAll();
 
   const INT_PTR matches = g_queryResults.GetSize();
   if (matches > 1) {
+    // A copy: a failing read empties g_queryResults on its way out. A match that cannot
+    // be read (its warning line is logged) is left out, and the others are still read.
+    const CCDDBQueryResultArray found(g_queryResults);
+    CCDDBQueryResultArray readable;
+    CCDDBException* lastFailure = nullptr;
     for (INT_PTR i = 0; i < matches; ++i) {
-      // A copy: a failing read empties g_queryResults on its way out.
-      const CCDDBQueryResult match = g_queryResults.GetAt(i);
+      CCDDBQueryResult match = found.GetAt(i);
       line.Format(L"Retrieving %08x, %s  %s %s ...", match.m_discId, match.m_title, match.m_artist,
                   match.m_category);
       Log(line, LOG_INFO);
+      line.Format(L"Reading match %d of %d from %s...", static_cast<int>(i + 1),
+                  static_cast<int>(matches), g_cddbServer.m_host);
+      ShowLookupStatus(line);
       CCDDBRecord record;
-      g_cddb.Read(g_cddbServer, match.m_discId, match.m_category, record);
+      try {
+        g_cddb.Read(g_cddbServer, match.m_discId, match.m_category, record);
+      } catch (CCDDBException* e) {
+        if (lastFailure) lastFailure->Delete();
+        lastFailure = e;
+        if (LookupsEnded()) break;  // the program is ending: no further request
+        continue;
+      }
+      readable.Add(match);
       g_matchRecords.Add(record);
     }
+    // Nothing read means every read failed. A failure after the lookups were ended is
+    // the cancel itself: the refresh ends rather than offering what came before it.
+    if (readable.IsEmpty() || (lastFailure && LookupsEnded())) {
+      g_matchRecords.RemoveAll();
+      ClearQueryResults();
+      throw lastFailure;
+    }
+    if (lastFailure) lastFailure->Delete();
+    // Record i stays match i's.
+    g_queryResults.Copy(readable);
     // Whatever the hand-over does, the record is one of the matches afterwards.
     g_cddbRecord = g_matchRecords.GetAt(0);
-    if (MultipleMatchHandler handler = g_multipleMatchHandler.load(std::memory_order_acquire)) {
-      handler();
-    }
+    // One readable match needs no choice, and an exit under way asks nothing.
+    MultipleMatchHandler handler = g_multipleMatchHandler.load(std::memory_order_acquire);
+    if (handler && g_matchRecords.GetSize() > 1 && !LookupsEnded()) handler();
   } else if (matches == 1) {
     const CCDDBQueryResult match = g_queryResults.GetAt(0);
     line.Format(L"%08x, %s  %s %s", match.m_discId, match.m_title, match.m_artist,
                 match.m_category);
     Log(line, LOG_INFO);
     Log(L"FreeDB information available.", LOG_INFO);
+    ShowLookupStatus(L"Reading the album from " + g_cddbServer.m_host + L"...");
     // Read into a record of its own: a failing read must not leave a half record.
     CCDDBRecord record;
     g_cddb.Read(g_cddbServer, match.m_discId, match.m_category, record);

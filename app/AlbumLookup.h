@@ -41,9 +41,16 @@ void ApplyCDDBServer();
 BOOL LoadLocalCDDB();
 
 // Queries the server and reads the match (several: all of them, then the hand-over
-// picks one), then saves the record when SaveAlbumInfo is on. CCDDBException (and
-// others) end the refresh; a failed save only logs.
+// picks one among those that could be read), then saves the record when SaveAlbumInfo
+// is on. CCDDBException (and others) end the refresh; a failed save only logs. Of
+// several matches, one that cannot be read is left out; only when none can be read
+// (or the lookups were ended) does the last failure end the refresh.
 void QueryRemoteCDDB();
+
+// Ends the lookup under way (its wait fails within a moment) and refuses every later
+// request: for the exit, which must not wait out a silent server. Any thread.
+void EndLookups();
+BOOL LookupsEnded();
 
 // The placeholder record built from the disc's positions; with no disc or no audio
 // track only the per-track data is emptied.
@@ -58,9 +65,17 @@ void ClearQueryResults();
 using MultipleMatchHandler = void (*)();
 void SetMultipleMatchHandler(MultipleMatchHandler handler);
 
+// Called on the disc worker just before each request of a lookup with what it is
+// waiting for, so the window can show that a lookup is under way.
+using LookupStatusHandler = void (*)(const CString& text);
+void SetLookupStatusHandler(LookupStatusHandler handler);
+
 // LocalCDDBDir + "\%08x.cddb".
 CString LocalCDDBPath(DWORD discId);
 // Writes record as the disc's cache file, creating the folder when missing. The file
 // is written beside and then moved over the old one, so a failure (full disk, folder
-// that cannot be made) leaves any older file as it was. FALSE on failure; logs nothing.
+// that cannot be made) leaves any older file as it was. FALSE on failure; logs only
+// that the file's name is taken by a folder.
 BOOL SaveLocalCDDB(const CCDDBRecord& record, DWORD discId);
+// TRUE when the disc's cache file holds exactly what SaveLocalCDDB would write.
+BOOL LocalCDDBHolds(const CCDDBRecord& record, DWORD discId);

@@ -15,6 +15,8 @@ namespace {
 constexpr wchar_t kPlacementSection[] = L"Position";
 constexpr wchar_t kPlacementValue[] = L"{B01B8ECB-6C90-4D4E-ABF9-43A8474BB68B}";
 constexpr wchar_t kVariousArtists[] = L"Various Artists";
+constexpr int kFirstYear = 1;
+constexpr int kLastYear = 2100;
 
 // Refreshes wait while the record is written; nothing is held when one is asked for or
 // runs.
@@ -77,10 +79,26 @@ END_MESSAGE_MAP()
 CEditCD::CEditCD(CWnd* pParent)
     : CResizeDlg(IDD_EDIT_CD, pParent), m_nYear(0), m_dwDiscId(0), m_nRefreshesAtOpen(0) {}
 
+// Many records carry no year: an empty box (or 0) is "no year" and stored as 0, and a
+// record's year outside the range shows as an empty box rather than a number that
+// could not be confirmed.
 void CEditCD::DoDataExchange(CDataExchange* pDX) {
   CResizeDlg::DoDataExchange(pDX);
-  DDX_Text(pDX, IDC_EDITCD_YEAR, m_nYear);
-  DDV_MinMaxInt(pDX, m_nYear, 1, 2100);
+  const HWND year = pDX->PrepareEditCtrl(IDC_EDITCD_YEAR);
+  if (pDX->m_bSaveAndValidate) {
+    wchar_t text[16] = L"";
+    ::GetWindowTextW(year, text, 16);
+    if (CString(text).Trim().IsEmpty()) {
+      m_nYear = 0;
+    } else {
+      DDX_Text(pDX, IDC_EDITCD_YEAR, m_nYear);
+      if (m_nYear != 0) DDV_MinMaxInt(pDX, m_nYear, kFirstYear, kLastYear);
+    }
+  } else if (m_nYear >= kFirstYear && m_nYear <= kLastYear) {
+    DDX_Text(pDX, IDC_EDITCD_YEAR, m_nYear);
+  } else {
+    ::SetWindowTextW(year, L"");
+  }
   DDX_Control(pDX, IDC_EDITCD_GENRE, m_comboGenre);
 }
 
@@ -182,6 +200,7 @@ void CEditCD::OnSaveToLocal() {
     AfxMessageBox(L"Local CDDB File Saved.", MB_OK | MB_ICONINFORMATION);
     CVeltraskDlg::AddLog(L"Local CDDB file saved.", LOG_INFO);
   } else {
+    AfxMessageBox(L"Fail to Save Local CDDB File!", MB_OK | MB_ICONERROR);
     CVeltraskDlg::AddLog(L"Fail to save local CDDB file!", LOG_WARNING);
   }
 }

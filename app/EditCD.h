@@ -22,7 +22,7 @@ class CEditCD : public CResizeDlg {
 
   WindowPlacementStore placement;
   CComboBoxExt m_comboGenre;
-  int m_nYear;              // bound to the year box, validated to 1..2100
+  int m_nYear;              // bound to the year box: 1..2100, or 0 for no year
   DWORD m_dwDiscId;         // the disc the dialog was opened for
   LONG m_nRefreshesAtOpen;  // the refreshes begun by then
 

@@ -46,10 +46,15 @@ void EndLogFileRun() {
 
 // Runs on the user-interface thread and returns only when it refuses.
 void CVeltraskDlg::OnExitApp() {
-  // A refresh asked for or running, an exit already under way (a close request while the
-  // cache box below is open), and a rip job: its threads use the rings and the drive
-  // handle released below, so the exit waits until the job has ended.
-  if (IsRefreshRunning() || g_bExiting || IsRipJobRunning()) return;
+  // An exit already under way (a close request while the cache box below is open), and a
+  // rip job: its threads use the rings and the drive handle released below, so the exit
+  // waits until the job has ended.
+  if (g_bExiting || IsRipJobRunning()) return;
+  // A refresh asked for or running: its lookup is ended, and its end asks again.
+  if (IsRefreshRunning()) {
+    ExitAfterRefresh();
+    return;
+  }
   g_bExiting = TRUE;
 
   if (m_bPlaying) StopPlayback();
@@ -57,10 +62,11 @@ void CVeltraskDlg::OnExitApp() {
   SaveSettings();
   DeleteAllLogItems();
 
-  // No test of whether the record changed: a loaded or edited record is written again.
-  // The file is written beside the old one and moved over it, so a failed write keeps
-  // the old file.
-  if (!g_bNoDisc && m_bAudioCD && SaveAlbumInfo && !g_bPlaceholderRecord) {
+  // A file that holds the record already is left alone (a read-only cache stays quiet).
+  // Otherwise the file is written beside the old one and moved over it, so a failed write
+  // keeps the old file.
+  if (!g_bNoDisc && m_bAudioCD && SaveAlbumInfo && !g_bPlaceholderRecord &&
+      !LocalCDDBHolds(g_cddbRecord, g_dwDiscId)) {
     if (!SaveLocalCDDB(g_cddbRecord, g_dwDiscId))
       MessageBox(L"Fail to Save Local CDDB File!", L"File Error", MB_OK | MB_ICONERROR);
   }

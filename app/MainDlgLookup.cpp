@@ -7,7 +7,19 @@ void CVeltraskDlg::ApplyCDDBServer() { ::ApplyCDDBServer(); }
 
 BOOL CVeltraskDlg::LoadLocalCDDB() { return ::LoadLocalCDDB(); }
 
-void CVeltraskDlg::QueryRemoteCDDB() { ::QueryRemoteCDDB(); }
+namespace {
+
+// While a request waits, the event pane says what for; the next log line takes it back.
+void ShowLookupStatus(const CString& text) {
+  if (CVeltraskDlg* dlg = g_pMainDlg) dlg->SetStatusPane(1, text);
+}
+
+}  // namespace
+
+void CVeltraskDlg::QueryRemoteCDDB() {
+  SetLookupStatusHandler(ShowLookupStatus);
+  ::QueryRemoteCDDB();
+}
 
 void CVeltraskDlg::SetDefaultRecord() { ::SetDefaultRecord(g_bNoDisc, m_bAudioCD); }
 

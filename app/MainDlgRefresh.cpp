@@ -3,6 +3,7 @@
 
 #include <dbt.h>
 
+#include "AlbumLookup.h"
 #include "engine/CDDrive.h"
 #include "engine/EngineLog.h"
 #include "engine/OutputNaming.h"
@@ -24,6 +25,16 @@ std::atomic<BOOL> g_refreshPending{FALSE};
 std::atomic<LONG> g_refreshesBegun{0};
 // A media notification that came while a rip job ran; its refresh follows the job.
 std::atomic<BOOL> g_mediaChangedDuringRip{FALSE};
+// An exit that came while a refresh was asked for or ran: set on the user-interface
+// thread, read at every refresh's end, which asks for the exit again. From then on no
+// further refresh begins (requests are dropped) and a failed refresh starts no retry.
+// Sequentially consistent, paired with the refresh claim: whichever side comes second
+// sees the other's store, so the exit is asked for at least once.
+std::atomic<BOOL> g_exitAfterRefresh{FALSE};
+
+void AskForExit() {
+  if (CVeltraskDlg* dlg = g_pMainDlg) ::PostMessageW(dlg->m_hWnd, WM_CLOSE, 0, 0);
+}
 
 void DrainRefreshRequests() {
   while (g_refreshPending.load()) {
@@ -32,8 +43,8 @@ void DrainRefreshRequests() {
       g_refreshClaimed = FALSE;  // someone else took the request
       continue;
     }
-    if (StartDiscWorker(0)) return;
-    g_refreshClaimed = FALSE;  // no thread: the request is dropped
+    if (!g_exitAfterRefresh && StartDiscWorker(0)) return;
+    g_refreshClaimed = FALSE;  // exiting, or no thread: the request is dropped
     return;
   }
 }
@@ -48,6 +59,7 @@ void RequestRefresh() {
 void ReleaseRefresh() {
   g_refreshClaimed = FALSE;
   DrainRefreshRequests();
+  if (g_exitAfterRefresh) AskForExit();
 }
 
 CString CurrentDriveName() {
@@ -73,6 +85,15 @@ BOOL HoldRefreshes() {
 }
 
 void ReleaseRefreshHold() { ReleaseRefresh(); }
+
+void ExitAfterRefresh() {
+  if (!g_exitAfterRefresh.exchange(TRUE)) {
+    CVeltraskDlg::AddLog(L"Exiting once the disc refresh has ended.", LOG_INFO);
+  }
+  EndLookups();
+  // The refresh may have ended just before the flag was set, seeing it clear.
+  if (!IsRefreshRunning()) AskForExit();
+}
 
 BOOL StartDiscWorker(short action) {
   short* parameter = new short(action);
@@ -212,6 +233,8 @@ BOOL CVeltraskDlg::RefreshFailed() {
   } catch (...) {
   }
   EnableControls(TRUE);
+  // An exit waits for this refresh: it ends here, with the placeholder record.
+  if (g_exitAfterRefresh) return FALSE;
   return StartDiscWorker(0);
 }
 

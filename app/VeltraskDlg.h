@@ -81,6 +81,10 @@ LONG RefreshesBegun();
 // held begins at ReleaseRefreshHold.
 BOOL HoldRefreshes();
 void ReleaseRefreshHold();
+// The exit's answer to a refresh that is asked for or runs (user-interface thread): the
+// refresh's lookup is ended now, no further refresh begins, and the refresh's end asks
+// for the exit again (a WM_CLOSE).
+void ExitAfterRefresh();
 
 // "A" + index of the lowest set bit among bits 0 to 25; the character after "Z" when none.
 TCHAR DriveLetterFromUnitMask(DWORD unitMask);

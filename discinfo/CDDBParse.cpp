@@ -25,6 +25,15 @@ std::string TrimmedA(const std::string& s) {
   return s.substr(first, last - first + 1);
 }
 
+// A DYEAR value is a year only when it is all digits ("19xx" or "unknown" is none: 0);
+// nine digits at most, which an int holds.
+int YearOf(const std::string& value) {
+  const std::string year = TrimmedA(value);
+  if (year.empty() || year.size() > 9 || year.find_first_not_of("0123456789") != std::string::npos)
+    return 0;
+  return std::atoi(year.c_str());
+}
+
 bool StartsWith(const std::string& s, const char* prefix) {
   return s.compare(0, std::strlen(prefix), prefix) == 0;
 }
@@ -374,7 +383,7 @@ BOOL CCDDB::ParseRecordBodyHelper(CCDDBRecord& record, const char* text) {
       titleSeen = true;
       rawTitle += value.str();
     } else if (k == "DYEAR") {
-      record.m_year = std::atoi(value);
+      record.m_year = YearOf(value.str());
     } else if (k == "DGENRE") {
       rawGenre += value.str();
     } else if (StartsWith(k, "TTITLE") || StartsWith(k, "EXTT")) {

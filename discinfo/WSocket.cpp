@@ -2,6 +2,27 @@
 
 IMPLEMENT_DYNAMIC(CWSocketException, CException)
 
+namespace {
+
+// How long one select of a wait lasts at most: how soon a cancel is seen.
+constexpr DWORD kWaitSliceMs = 50;
+
+}  // namespace
+
+// Written by the thread that cancels, read by the one that waits; nothing else hangs on
+// it, so relaxed order is enough.
+std::atomic<bool> CWSocket::s_cancelled{false};
+
+void CWSocket::SetCancelled(bool cancelled) {
+  s_cancelled.store(cancelled, std::memory_order_relaxed);
+}
+
+bool CWSocket::IsCancelled() { return s_cancelled.load(std::memory_order_relaxed); }
+
+void CWSocket::ThrowIfCancelled() {
+  if (IsCancelled()) ThrowWSocketException(WSAEINTR);
+}
+
 BOOL CWSocketException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, PUINT pnHelpContext) {
   if (pnHelpContext != nullptr) *pnHelpContext = 0;
   if (lpszError == nullptr || nMaxError == 0) return FALSE;
@@ -37,6 +58,7 @@ void CWSocket::Close() {
 void CWSocket::Create(BOOL bUdp) { Create(bUdp ? SOCK_DGRAM : SOCK_STREAM, 0, AF_INET); }
 
 void CWSocket::Create(int nType, int nProtocol, int nFamily) {
+  ThrowIfCancelled();
   m_socket = socket(nFamily, nType, nProtocol);
   if (m_socket == INVALID_SOCKET) ThrowWSocketException();
 }
@@ -91,12 +113,14 @@ void CWSocket::Connect(LPCTSTR lpszHost, int nPort, DWORD dwTimeoutMs) {
 }
 
 int CWSocket::Send(const char* pData, int nLength, int nFlags) {
+  ThrowIfCancelled();
   const int n = send(m_socket, pData, nLength, nFlags);
   if (n == SOCKET_ERROR) ThrowWSocketException();
   return n;
 }
 
 int CWSocket::Receive(char* pBuffer, int nSize, int nFlags) {
+  ThrowIfCancelled();
   const int n = recv(m_socket, pBuffer, nSize, nFlags);
   if (n == SOCKET_ERROR) ThrowWSocketException();
   return n;
@@ -109,12 +133,21 @@ timeval MillisecondsToTimeval(DWORD dwMilliseconds) {
   return tv;
 }
 
+// The wait is cut into short selects, so a cancel from another thread ends it within
+// one of them.
 BOOL CWSocket::IsReadable(DWORD dwMilliseconds) {
-  timeval tv = MillisecondsToTimeval(dwMilliseconds);
-  fd_set readSet;
-  FD_ZERO(&readSet);
-  FD_SET(m_socket, &readSet);
-  const int n = select(0, &readSet, nullptr, nullptr, &tv);
-  if (n == SOCKET_ERROR) ThrowWSocketException();
-  return n != 0;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    ThrowIfCancelled();
+    const DWORD waited = GetTickCount() - start;  // right across the counter's wrap
+    const DWORD left = waited < dwMilliseconds ? dwMilliseconds - waited : 0;
+    timeval tv = MillisecondsToTimeval(left < kWaitSliceMs ? left : kWaitSliceMs);
+    fd_set readSet;
+    FD_ZERO(&readSet);
+    FD_SET(m_socket, &readSet);
+    const int n = select(0, &readSet, nullptr, nullptr, &tv);
+    if (n == SOCKET_ERROR) ThrowWSocketException();
+    if (n != 0) return TRUE;
+    if (left <= kWaitSliceMs) return FALSE;
+  }
 }

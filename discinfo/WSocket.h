@@ -5,6 +5,8 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
+
 #include "framework/core/Exceptions.h"
 
 // Carries only the Winsock code; the text comes from the system.
@@ -44,7 +46,17 @@ class CWSocket {
   BOOL IsReadable(DWORD dwMilliseconds);
   void Close();
 
+  // Any thread. While set, every socket's Create, Send, Receive and wait fails at once
+  // with WSAEINTR (a wait within a moment of the call), so a request that waits for a
+  // silent server ends now instead of at its deadline.
+  static void SetCancelled(bool cancelled);
+  static bool IsCancelled();
+
   SOCKET m_socket = INVALID_SOCKET;
+
+ private:
+  static void ThrowIfCancelled();
+  static std::atomic<bool> s_cancelled;
 };
 
 // The select time value of a wait: whole seconds and the rest in microseconds.

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/AlbumLookup.h"
 #include "app/FreeDBServer.h"
 #include "discinfo/DiscInfoLog.h"
+#include "discinfo/WSocket.h"
 #include "engine/CDDrive.h"
 #include "engine/OutputNaming.h"
 #include "engine/Settings.h"
@@ -95,11 +97,19 @@ void ForwardDiscInfoLog(LPCTSTR text, int level) { EngineLog(text, level); }
 int g_handlerCalls = 0;
 INT_PTR g_pickedMatch = 0;
 INT_PTR g_recordsSeenByHandler = 0;
+std::vector<std::wstring> g_categoriesSeenByHandler;
 void PickMatch() {
   ++g_handlerCalls;
   g_recordsSeenByHandler = g_matchRecords.GetSize();
+  g_categoriesSeenByHandler.clear();
+  for (INT_PTR i = 0; i < g_queryResults.GetSize(); ++i)
+    g_categoriesSeenByHandler.push_back(std::wstring(g_queryResults[i].m_category));
   g_cddbRecord = g_matchRecords[g_pickedMatch];
 }
+
+// What the window would show while each request waits.
+std::vector<std::wstring> g_statusTexts;
+void KeepStatus(const CString& text) { g_statusTexts.push_back(std::wstring(text)); }
 
 class AlbumLookupTest : public ::testing::Test {
  protected:
@@ -125,12 +135,16 @@ class AlbumLookupTest : public ::testing::Test {
     g_matchRecords.RemoveAll();
     ClearQueryResults();
     SetMultipleMatchHandler(nullptr);
+    SetLookupStatusHandler(KeepStatus);
+    g_statusTexts.clear();
     g_handlerCalls = 0;
     g_pickedMatch = 0;
   }
   void TearDown() override {
     SetDiscInfoLogSink(nullptr);
     SetMultipleMatchHandler(nullptr);
+    SetLookupStatusHandler(nullptr);
+    CWSocket::SetCancelled(false);
     RemoveAllFreeDBServers();
     RemoveTree(root);
   }
@@ -233,6 +247,38 @@ TEST_F(AlbumLookupTest, CacheMissesLeaveTheRecord) {
   EXPECT_EQ(CString(L"before"), g_cddbRecord.m_artist);
 }
 
+// A folder where the cache file should be: a miss that says why.
+TEST_F(AlbumLookupTest, CacheFileNameTakenByAFolderIsAMissThatSaysSo) {
+  ASSERT_TRUE(CreateDirectoryW(CachePath(), nullptr));
+  LogCapture log;
+  EXPECT_FALSE(LoadLocalCDDB());
+  EXPECT_TRUE(
+      Logged(L"Local CDDB file " + std::wstring(CachePath()) + L" is a folder, not a file", 1));
+  EXPECT_EQ(CString(L"before"), g_cddbRecord.m_artist);
+  EXPECT_FALSE(LocalCDDBHolds(g_cddbRecord, kDiscId));
+  RemoveDirectoryW(CachePath());
+}
+
+// Whether the cache file holds a record: byte for byte what saving it would write.
+TEST_F(AlbumLookupTest, CacheFileHoldsARecordOnlyAsSavedAndUnchanged) {
+  CCDDBRecord record;
+  record.m_artist = L"Held Artist";
+  record.m_trackTitles.Add(CString(L"a"));
+  EXPECT_FALSE(LocalCDDBHolds(record, kDiscId)) << "no file yet";
+  ASSERT_TRUE(SaveLocalCDDB(record, kDiscId));
+  EXPECT_TRUE(LocalCDDBHolds(record, kDiscId));
+  CCDDBRecord changed = record;
+  changed.m_trackTitles[0] = L"b";
+  EXPECT_FALSE(LocalCDDBHolds(changed, kDiscId));
+  changed = record;
+  changed.m_year = 1;
+  EXPECT_FALSE(LocalCDDBHolds(changed, kDiscId));
+  std::vector<BYTE> longer = ReadBytes(CachePath());
+  longer.push_back(0);
+  WriteBytes(CachePath(), longer);
+  EXPECT_FALSE(LocalCDDBHolds(record, kDiscId)) << "a file with more in it";
+}
+
 TEST_F(AlbumLookupTest, DamagedCacheFileIsAMissAndKeepsTheRecord) {
   CCDDBRecord good;
   good.m_artist = L"Cached Artist";
@@ -285,6 +331,9 @@ TEST_F(AlbumLookupTest, OneMatchIsReadSavedAndLoadsBackTheSame) {
       L"Local CDDB file saved.",
   };
   EXPECT_EQ(expected, Texts());
+  const std::vector<std::wstring> shown = {L"Looking up the album on 127.0.0.1...",
+                                           L"Reading the album from 127.0.0.1..."};
+  EXPECT_EQ(shown, g_statusTexts);
   EXPECT_EQ(CString(L"Some Artist"), g_cddbRecord.m_artist);
   EXPECT_EQ(CString(L"Some Album two"), g_cddbRecord.m_trackTitles[1]);
   ASSERT_EQ(2u, testServer.Requests().size());
@@ -360,10 +409,9 @@ TEST_F(AlbumLookupTest, FailedLookupsKeepTheRecordAndWriteNoFile) {
         CddbTestServer::Page("210 rock 06019002\r\nDTITLE=x\r\n.\r\n")},
        false,
        517},
-      {"second of three reads fails",
+      {"no read of three succeeds",
        {CddbTestServer::Page(kThreeMatches),
-        RecordPage("rock", "06019002", "First Artist", "First Album"),
-        CddbTestServer::Page("401 misc 06019003 No such CD entry in database.\r\n")},
+        CddbTestServer::Page("401 rock 06019002 No such CD entry in database.\r\n")},
        false,
        517},
       {"unreachable server", {}, true, 0x80070000 | WSAECONNREFUSED},
@@ -396,6 +444,117 @@ TEST_F(AlbumLookupTest, FailedLookupsKeepTheRecordAndWriteNoFile) {
   }
 }
 
+// A match of several that cannot be read is left out, with its warning line; the others
+// are still read, and each record stays beside its own match.
+TEST_F(AlbumLookupTest, AnUnreadableMatchIsLeftOutAndTheOthersAreRead) {
+  const CddbTestServer::Reply unreadable =
+      CddbTestServer::Page("401 misc 06019003 No such CD entry in database.\r\n");
+  const CddbTestServer::Reply first = RecordPage("rock", "06019002", "First Artist", "First Album");
+  const CddbTestServer::Reply third = RecordPage("jazz", "06019004", "Third Artist", "Third Album");
+  struct Case {
+    const char* name;
+    std::vector<CddbTestServer::Reply> reads;
+    std::vector<std::wstring> readable;  // the categories left, in order
+    int chooserCalls;
+    const wchar_t* album;  // of the record afterwards (the chooser picks the last one)
+  };
+  const Case cases[] = {
+      {"the second fails", {first, unreadable, third}, {L"rock", L"jazz"}, 1, L"Third Album"},
+      {"the first fails", {unreadable, unreadable, third}, {L"jazz"}, 0, L"Third Album"},
+      {"the last two fail", {first, unreadable, unreadable}, {L"rock"}, 0, L"First Album"},
+  };
+  SetMultipleMatchHandler(PickMatch);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileW(CachePath());
+    std::vector<CddbTestServer::Reply> replies = {CddbTestServer::Page(kThreeMatches)};
+    replies.insert(replies.end(), c.reads.begin(), c.reads.end());
+    testServer.Script(replies);
+    const size_t before = testServer.Requests().size();
+    g_handlerCalls = 0;
+    g_pickedMatch = static_cast<INT_PTR>(c.readable.size()) - 1;
+    g_statusTexts.clear();
+    LogCapture log;
+    ASSERT_EQ(0u, Query());
+
+    EXPECT_EQ(before + 4, testServer.Requests().size()) << "every match is asked for";
+    const int failures = 3 - static_cast<int>(c.readable.size());
+    int warnings = 0;
+    for (const std::wstring& text : Texts())
+      warnings += text.rfind(L"Warning: throwing CCDDBException for error 517", 0) == 0;
+    EXPECT_EQ(failures, warnings);
+    EXPECT_EQ(c.chooserCalls, g_handlerCalls);
+    if (c.chooserCalls) {
+      EXPECT_EQ(c.readable, g_categoriesSeenByHandler);
+      EXPECT_EQ(static_cast<INT_PTR>(c.readable.size()), g_recordsSeenByHandler);
+    }
+    ASSERT_EQ(static_cast<INT_PTR>(c.readable.size()), g_queryResults.GetSize());
+    ASSERT_EQ(g_queryResults.GetSize(), g_matchRecords.GetSize());
+    for (INT_PTR i = 0; i < g_queryResults.GetSize(); ++i) {
+      EXPECT_EQ(c.readable[static_cast<size_t>(i)], std::wstring(g_queryResults[i].m_category));
+      EXPECT_EQ(g_queryResults[i].m_discId, g_matchRecords[i].m_discId);
+    }
+    EXPECT_EQ(CString(c.album), g_cddbRecord.m_title);
+    EXPECT_EQ(L"Local CDDB file saved.", Texts().back());
+    const std::vector<std::wstring> shown = {
+        L"Looking up the album on 127.0.0.1...", L"Reading match 1 of 3 from 127.0.0.1...",
+        L"Reading match 2 of 3 from 127.0.0.1...", L"Reading match 3 of 3 from 127.0.0.1..."};
+    EXPECT_EQ(shown, g_statusTexts);
+  }
+}
+
+// A server that accepts and never answers: ending the lookups ends its wait at once, long
+// before the reply's deadline, and no later request goes out.
+TEST_F(AlbumLookupTest, EndingTheLookupsEndsAWaitForASilentServer) {
+  g_cddb.m_timeoutMs = 30000;
+  CddbTestServer::Reply silent;
+  silent.end = CddbTestServer::End::kStall;
+  silent.stallMs = 60000;
+  testServer.Script({silent});
+  std::thread ender([this] {
+    for (int i = 0; i < 500 && testServer.Requests().empty(); ++i) Sleep(10);
+    Sleep(200);  // the client is in its wait by now
+    EndLookups();
+  });
+  const ULONGLONG start = GetTickCount64();
+  LogCapture log;
+  const DWORD code = Query();
+  const ULONGLONG took = GetTickCount64() - start;
+  ender.join();
+  EXPECT_EQ(0x80070000u | WSAEINTR, code);
+  EXPECT_LT(took, 5000u);
+  EXPECT_TRUE(LookupsEnded());
+  EXPECT_EQ(CString(L"before"), g_cddbRecord.m_artist);
+  EXPECT_FALSE(Exists(CachePath()));
+
+  // Later lookups fail before they connect.
+  testServer.Script({CddbTestServer::Page("200 rock 06019002 Some Artist / Some Album\r\n")});
+  EXPECT_EQ(0x80070000u | WSAEINTR, Query());
+  EXPECT_EQ(1u, testServer.Requests().size());
+}
+
+// Only a year of digits is taken from a record; anything else is "no year" (0).
+TEST_F(AlbumLookupTest, OnlyAYearOfDigitsIsTakenFromTheRecord) {
+  struct Case {
+    const char* dyear;
+    int year;
+  };
+  const Case cases[] = {{"2001", 2001},   {"", 0},   {"unknown", 0},     {"19xx", 0},
+                        {" 1987 ", 1987}, {"-5", 0}, {"99999999999", 0}, {"3000", 3000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dyear);
+    XmcdRecord record = {"rock",        "06019002", "A",
+                         "B",           c.dyear,    "rock",
+                         {150, 15150},  402,        {"Submitted via: tester 2.0"},
+                         {"one", "two"}};
+    testServer.Script({CddbTestServer::Page("200 rock 06019002 A / B\r\n"),
+                       CddbTestServer::Page(XmcdReadReply(record))});
+    g_cddbRecord.m_year = 77;
+    ASSERT_EQ(0u, Query());
+    EXPECT_EQ(c.year, g_cddbRecord.m_year);
+  }
+}
+
 TEST_F(AlbumLookupTest, SavingFollowsTheSettingAndRecreatesTheFolder) {
   testServer.Script({CddbTestServer::Page("200 rock 06019002 Some Artist / Some Album\r\n"),
                      RecordPage("rock", "06019002", "Some Artist", "Some Album")});
@@ -421,6 +580,7 @@ TEST_F(AlbumLookupTest, FailedSaveKeepsTheRecordAndAnyOlderFile) {
     const char* name;
     void (*block)(const CString& folder, const CString& path);
     bool olderFileStays;
+    bool namesTheFolder;
   };
   const Case cases[] = {
       // The folder's name is taken by a file: nothing can be created there.
@@ -429,17 +589,17 @@ TEST_F(AlbumLookupTest, FailedSaveKeepsTheRecordAndAnyOlderFile) {
          RemoveTree(folder);
          WriteBytes(folder, {1, 2, 3});
        },
-       false},
+       false, false},
       // The cache file's name is a folder: the finished file cannot take its place.
       {"file name is a folder",
-       [](const CString&, const CString& path) { CreateDirectoryW(path, nullptr); }, false},
+       [](const CString&, const CString& path) { CreateDirectoryW(path, nullptr); }, false, true},
       // The scratch file cannot be made: the older cache file is left alone.
       {"scratch name is a folder",
        [](const CString&, const CString& path) {
          ASSERT_TRUE(SaveLocalCDDB(CCDDBRecord(), kDiscId));
          CreateDirectoryW(path + L".tmp", nullptr);
        },
-       true},
+       true, false},
   };
   for (const Case& c : cases) {
     RemoveTree(LocalCDDBDir);
@@ -453,6 +613,10 @@ TEST_F(AlbumLookupTest, FailedSaveKeepsTheRecordAndAnyOlderFile) {
     LogCapture log;
     EXPECT_EQ(0u, Query()) << c.name;
     EXPECT_EQ(L"Fail to save local CDDB file!", Texts().back()) << c.name;
+    EXPECT_EQ(
+        c.namesTheFolder,
+        Logged(L"Local CDDB file " + std::wstring(CachePath()) + L" is a folder, not a file", 1))
+        << c.name;
     EXPECT_EQ(1, LogCapture::Lines().back().first) << c.name;
     EXPECT_EQ(CString(L"Some Artist"), g_cddbRecord.m_artist) << c.name;
     if (c.olderFileStays) {

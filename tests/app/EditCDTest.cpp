@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "AlbumLookup.h"
 #include "EditCD.h"
@@ -14,6 +15,8 @@
 #include "resource.h"
 #include "tests/window/Picture.h"
 #include "tests/window/TestApp.h"
+
+void PrintTo(const CString& s, std::ostream* os) { *os << '"' << CStringA(s).GetString() << '"'; }
 
 namespace {
 
@@ -186,9 +189,9 @@ TEST_F(EditCDTest, ABadYearStopsOkAndSaveWithTheFrameworksMessage) {
     const wchar_t* message;
   };
   const Case cases[] = {
-      {L"0", L"Enter an integer between 1 and 2100."},
       {L"2101", L"Enter an integer between 1 and 2100."},
-      {L"", L"Please enter an integer."},
+      {L"-4", L"Enter an integer between 1 and 2100."},
+      {L"19xx", L"Please enter an integer."},
   };
   const std::wstring folder = TempFolder(L"corvane-editcd-bad-");
   LocalCDDBDir = folder.c_str();
@@ -211,6 +214,53 @@ TEST_F(EditCDTest, ABadYearStopsOkAndSaveWithTheFrameworksMessage) {
     }
   }
   EXPECT_FALSE(Exists(folder)) << "a refused save wrote the cache";
+}
+
+// A record without a usable year opens with an empty year box, and an empty box or 0 is
+// confirmed as "no year" (0) by OK and by Save to Local alike.
+TEST_F(EditCDTest, NoYearIsShownEmptyAndConfirmedAsNone) {
+  struct Case {
+    int recordYear;
+    const wchar_t* shown;
+    const wchar_t* typed;  // null: the box as it opened
+    int stored;
+  };
+  const Case cases[] = {
+      {0, L"", nullptr, 0},           {2101, L"", nullptr, 0},
+      {-3, L"", nullptr, 0},          {1, L"1", nullptr, 1},
+      {2100, L"2100", nullptr, 2100}, {1999, L"1999", L"0", 0},
+      {1999, L"1999", L"", 0},        {0, L"", L" ", 0},
+      {0, L"", L"2002", 2002},
+  };
+  const std::wstring folder = TempFolder(L"corvane-editcd-noyear-");
+  LocalCDDBDir = folder.c_str();
+  for (const Case& c : cases) {
+    for (int button : {IDC_EDITCD_OK, IDC_EDITCD_SAVE}) {
+      SCOPED_TRACE(testing::Message() << "year " << c.recordYear << " typed "
+                                      << (c.typed ? CStringA(c.typed).GetString() : "nothing")
+                                      << (button == IDC_EDITCD_OK ? " OK" : " Save"));
+      g_cddbRecord.m_year = c.recordYear;
+      g_testApp.m_boxes.clear();
+      const INT_PTR result = Run([&c, button](ScriptedEditCD& dlg) {
+        EXPECT_EQ(dlg.Text(IDC_EDITCD_YEAR), c.shown);
+        if (c.typed) dlg.SetText(IDC_EDITCD_YEAR, c.typed);
+        dlg.Click(button);
+        // Save to Local stays open, and so does a refused OK (its box says why).
+        if (button == IDC_EDITCD_SAVE || !g_testApp.m_boxes.empty()) dlg.EndDialog(IDCANCEL);
+      });
+      EXPECT_EQ(result, button == IDC_EDITCD_OK ? IDOK : IDCANCEL);
+      EXPECT_EQ(g_cddbRecord.m_year, c.stored);
+      const std::vector<CString> boxes = button == IDC_EDITCD_OK
+                                             ? std::vector<CString>{}
+                                             : std::vector<CString>{L"Local CDDB File Saved."};
+      EXPECT_EQ(g_testApp.m_boxes, boxes);
+    }
+  }
+  g_cddbRecord = CCDDBRecord();
+  ASSERT_TRUE(LoadLocalCDDB());
+  EXPECT_EQ(g_cddbRecord.m_year, 2002);
+  ::DeleteFileW(LocalCDDBPath(g_dwDiscId));
+  ::RemoveDirectoryW(folder.c_str());
 }
 
 // Save to Local writes the cache file under missing folders and stays open; Cancel then
@@ -244,9 +294,9 @@ TEST_F(EditCDTest, SaveToLocalWritesTheCacheFileAndCancelKeepsTheEdits) {
   ::DeleteFileW(file.c_str());
 }
 
-// A cache folder that cannot be made: no box, the record keeps the edits, the dialog
-// stays open.
-TEST_F(EditCDTest, SaveToLocalThatCannotWriteKeepsTheEditsWithoutABox) {
+// A cache folder that cannot be made: the failure box, the record keeps the edits, the
+// dialog stays open.
+TEST_F(EditCDTest, SaveToLocalThatCannotWriteSaysSoAndKeepsTheEdits) {
   const std::wstring blocker = TempFolder(L"corvane-editcd-blocker-");
   if (FILE* f = _wfopen(blocker.c_str(), L"wb")) fclose(f);
   LocalCDDBDir = (blocker + L"\\cache").c_str();
@@ -256,7 +306,9 @@ TEST_F(EditCDTest, SaveToLocalThatCannotWriteKeepsTheEditsWithoutABox) {
     EXPECT_TRUE(dlg.IsWindowVisible());
     dlg.EndDialog(IDCANCEL);
   });
-  EXPECT_TRUE(g_testApp.m_boxes.empty());
+  ASSERT_EQ(g_testApp.m_boxes.size(), 1u);
+  EXPECT_EQ(g_testApp.m_boxes[0], L"Fail to Save Local CDDB File!");
+  EXPECT_EQ(g_testApp.m_lastType & MB_ICONMASK, static_cast<UINT>(MB_ICONERROR));
   EXPECT_EQ(g_cddbRecord.m_title, L"Kept Album");
   ::DeleteFileW(blocker.c_str());
 }

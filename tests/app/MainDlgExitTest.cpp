@@ -22,6 +22,7 @@
 #include "framework/win/WinApp.h"
 #include "resource.h"
 #include "tests/app/MainWindowOnDisc.h"
+#include "tests/discinfo/CddbTestServer.h"
 #include "tests/window/BoxDriver.h"
 #include "tests/window/TestApp.h"
 
@@ -313,7 +314,7 @@ TEST_F(MainDlgExit, UnwritableCacheShowsTheBoxAndTheExitGoesOn) {
   EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini"));
 }
 
-// While a refresh runs the exit (by command, close box or session end) does nothing;
+// While a refresh runs the exit (by command, close box or session end) does nothing yet;
 // once it has ended, Exit works.
 TEST_F(MainDlgExit, ExitIsRefusedWhileARefreshRunsAndWorksAfterIt) {
   EXPECT_EXIT(
@@ -332,6 +333,94 @@ TEST_F(MainDlgExit, ExitIsRefusedWhileARefreshRunsAndWorksAfterIt) {
       },
       ::testing::ExitedWithCode(1), "");
   EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini"));
+}
+
+// A server that accepts the lookup and never answers: the status bar says a lookup is
+// under way, and Exit or the close box ends it and exits long before the reply's
+// deadline (2 x 30 s here), with nothing cached.
+TEST_F(MainDlgExit, ExitDuringALookupOfASilentServerEndsTheLookupAndExits) {
+  struct Case {
+    const char* name;
+    void (*exit)(TestDlg& dlg);
+  };
+  const Case cases[] = {
+      {"Exit", [](TestDlg& dlg) { dlg.SendMessage(WM_COMMAND, ID_EXIT); }},
+      {"close box", [](TestDlg& dlg) { dlg.SendMessage(WM_CLOSE); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::wstring notes = scratch + L"\\notes.txt";
+    ::DeleteFileW(notes.c_str());
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EXIT(
+        {
+          WinsockSession sockets;
+          CddbTestServer server;
+          CddbTestServer::Reply silent;
+          silent.end = CddbTestServer::End::kStall;
+          silent.stallMs = 90000;
+          server.Script({silent});
+          g_nServerIndex = static_cast<short>(
+              g_serverList.Add(new CFreeDBServer(L"127.0.0.1", server.Port(), 30000, 6)));
+          AlbumInfoSource = 1;
+          LoadAlbumInfo = TRUE;
+          SaveAlbumInfo = TRUE;
+          dlg.SendMessage(WM_COMMAND, ID_REFRESH_DISC);
+          if (!PumpUntil([&server] { return !server.Requests().empty(); }, 10000))
+            ::ExitProcess(5);  // no lookup
+          PumpUntil([] { return false; }, 300);
+          Note(notes, std::wstring(dlg.m_wndStatusBar.GetPaneText(0)) + L"\n");
+          c.exit(dlg);
+          Note(notes, L"exit returned\n");
+          PumpUntil([] { return false; }, 15000);
+          ::ExitProcess(6);  // the exit was dropped, or waited for the deadline
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_LT(::GetTickCount64() - start, 20000u);
+    EXPECT_EQ(ReadBytes(notes), "  Looking up the album on 127.0.0.1...\nexit returned\n");
+    EXPECT_TRUE(Exists(scratch + L"\\Corvane.ini"));
+    EXPECT_FALSE(Exists(CacheFile())) << "the placeholder record was cached";
+  }
+}
+
+// A cache file that holds the record already is not written again at the exit: with the
+// file's scratch name taken by a folder every rewrite fails with the box, and only a
+// changed record shows it. The child makes the file and the folder: everything before
+// the exit runs in both processes.
+TEST_F(MainDlgExit, ExitRewritesTheCacheFileOnlyWhenTheRecordChanged) {
+  struct Case {
+    const char* name;
+    bool changed;
+  };
+  for (const Case& c : {Case{"unchanged", false}, Case{"edited", true}}) {
+    SCOPED_TRACE(c.name);
+    const std::wstring notes = scratch + L"\\notes.txt";
+    ::DeleteFileW(notes.c_str());
+    ::RemoveDirectoryW((CacheFile() + L".tmp").c_str());
+    EXPECT_EXIT(
+        {
+          SaveAlbumInfo = TRUE;
+          LookedUpRecord();
+          if (!SaveLocalCDDB(g_cddbRecord, g_dwDiscId) ||
+              !::CreateDirectoryW((CacheFile() + L".tmp").c_str(), nullptr))
+            ::ExitProcess(5);
+          if (c.changed) g_cddbRecord.m_title = L"Edited Album";
+          std::thread driver([notes] {
+            HWND box = WaitForOwnWindow(L"File Error");
+            if (!box) return;
+            Note(notes, L"box\n");
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+          });
+          driver.detach();
+          dlg.OnExitApp();
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(ReadBytes(notes), c.changed ? "box\n" : "");
+    g_cddbRecord = CCDDBRecord();
+    ASSERT_TRUE(LoadLocalCDDB());
+    EXPECT_EQ(g_cddbRecord.m_title, L"Exit Album");
+    ::RemoveDirectoryW((CacheFile() + L".tmp").c_str());
+  }
 }
 
 // While a rip job runs, Exit and closing the window do nothing: the job writes its files
@@ -392,8 +481,8 @@ TEST_F(MainDlgExit, EditCDInfoEditsTheRecordThatTheExitWrites) {
   EXPECT_EQ(g_cddbRecord.m_artist, L"Exit Artist");
 }
 
-// Save to Local reports to the event log: information when written, a warning (and no
-// box) when the file cannot be written.
+// Save to Local reports to the event log and in a box: information when written, a
+// warning when the file cannot be written.
 TEST_F(MainDlgExit, EditCDSaveToLocalReportsToTheEventLog) {
   struct Case {
     const char* name;
@@ -403,7 +492,7 @@ TEST_F(MainDlgExit, EditCDSaveToLocalReportsToTheEventLog) {
     size_t boxes;
   };
   const Case cases[] = {
-      {"not writable", false, L"Fail to save local CDDB file!", LOG_WARNING, 0},
+      {"not writable", false, L"Fail to save local CDDB file!", LOG_WARNING, 1},
       {"written", true, L"Local CDDB file saved.", LOG_INFO, 1},
   };
   WriteBytes(scratch + L"\\blocker", "a file where the cache folder should be");
