@@ -90,16 +90,24 @@ void CWSocket::Connect(LPCTSTR lpszHost, int nPort, DWORD dwTimeoutMs) {
   if (connect(m_socket, target, sizeof(address)) == SOCKET_ERROR) {
     const int error = WSAGetLastError();
     if (error != WSAEWOULDBLOCK && error != WSAEINPROGRESS) ThrowWSocketException(error);
-    timeval tv = MillisecondsToTimeval(dwTimeoutMs);
+    // In short selects, as IsReadable waits, so a cancel ends the connect too.
+    const DWORD start = GetTickCount();
     fd_set writeSet;
     fd_set errorSet;
-    FD_ZERO(&writeSet);
-    FD_ZERO(&errorSet);
-    FD_SET(m_socket, &writeSet);
-    FD_SET(m_socket, &errorSet);
-    const int n = select(0, nullptr, &writeSet, &errorSet, &tv);
-    if (n == SOCKET_ERROR) ThrowWSocketException();
-    if (n == 0) ThrowWSocketException(WSAETIMEDOUT);
+    for (;;) {
+      ThrowIfCancelled();
+      const DWORD waited = GetTickCount() - start;
+      const DWORD left = waited < dwTimeoutMs ? dwTimeoutMs - waited : 0;
+      timeval tv = MillisecondsToTimeval(left < kWaitSliceMs ? left : kWaitSliceMs);
+      FD_ZERO(&writeSet);
+      FD_ZERO(&errorSet);
+      FD_SET(m_socket, &writeSet);
+      FD_SET(m_socket, &errorSet);
+      const int n = select(0, nullptr, &writeSet, &errorSet, &tv);
+      if (n == SOCKET_ERROR) ThrowWSocketException();
+      if (n != 0) break;
+      if (left <= kWaitSliceMs) ThrowWSocketException(WSAETIMEDOUT);
+    }
     int failure = 0;
     int length = sizeof(failure);
     if (getsockopt(m_socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&failure), &length) ==

@@ -208,7 +208,9 @@ TEST_F(AlbumLookupTest, ServerEntryGoesIntoTheRequests) {
   Query();
 
   const std::string query = "/~cddb/cddb.cgi?cmd=cddb+query+06019002+2+150+15150+402&";
-  const std::string direct = "GET " + query + kHello + " HTTP/1.0\r\n\r\n";
+  const std::string direct = "GET " + query + kHello +
+                             " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(testServer.Port()) +
+                             "\r\n\r\n";
   const std::string proxied = "GET http://127.0.0.1" + query + kHello + " HTTP/1.0\r\n";
   const std::vector<std::string> expected = {
       direct,
@@ -338,7 +340,7 @@ TEST_F(AlbumLookupTest, OneMatchIsReadSavedAndLoadsBackTheSame) {
   EXPECT_EQ(CString(L"Some Album two"), g_cddbRecord.m_trackTitles[1]);
   ASSERT_EQ(2u, testServer.Requests().size());
   EXPECT_EQ(std::string("GET /~cddb/cddb.cgi?cmd=cddb+read+rock+06019002&") + kHello +
-                " HTTP/1.0\r\n\r\n",
+                " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(testServer.Port()) + "\r\n\r\n",
             testServer.Requests()[1]);
 
   // The saved file loads into the same record, which saves to the same bytes.

@@ -360,7 +360,8 @@ TEST_F(MainDlgTest, RecordWithFewerTitlesThanTracksNamesTheRestByNumber) {
   EXPECT_EQ(Column(List(), 1), (std::vector<std::wstring>{L"One", L"Two", L"Track03"}));
   EXPECT_EQ(Column(List(), 6),
             (std::vector<std::wstring>{L"C:\\Out\\Some Artist\\Some Album\\01-One.mp3",
-                                       L"C:\\Out\\Some Artist\\Some Album\\02-Two.mp3", L""}));
+                                       L"C:\\Out\\Some Artist\\Some Album\\02-Two.mp3",
+                                       L"C:\\Out\\Some Artist\\Some Album\\03-Track03.mp3"}));
   EXPECT_FALSE(g_bPlaceholderRecord);
 }
 

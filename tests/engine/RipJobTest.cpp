@@ -459,21 +459,25 @@ TEST_F(RipJob, FilesThatCannotBeOpenedAreNamedAndNeverListed) {
   struct Case {
     const char* name;
     bool holdPlaylist;     // another program holds the playlist without sharing
-    int titleLength;       // of track 1; a long one gives a name the system refuses
+    bool playlistFolder;   // a folder has taken the playlist's name
     const wchar_t* named;  // the file the line names
   };
   const Case cases[] = {
-      {"playlist held", true, 3, L"Album.m3u"},
-      {"name too long", false, 250, nullptr},
+      {"playlist held", true, false, L"Album.m3u"},
+      {"playlist name taken by a folder", false, true, L"Album.m3u"},
   };
   LoadDisc("main");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::wstring folder = UseOutputFolder(RIP_TEST_OUT, "unopenable");
     const std::wstring playlist = folder + L"\\Album.m3u";
-    std::ofstream(std::filesystem::path(playlist), std::ios::binary) << "00-Old.wav\r\n";
-    g_cddbRecord.m_trackTitles.SetAt(0, CString(L'x', c.titleLength));
-    const std::wstring output = folder + L"\\01-" + std::wstring(c.titleLength, L'x') + L".wav";
+    if (c.playlistFolder) {
+      std::filesystem::create_directory(playlist);
+    } else {
+      std::ofstream(std::filesystem::path(playlist), std::ios::binary) << "00-Old.wav\r\n";
+    }
+    g_cddbRecord.m_trackTitles.SetAt(0, L"xxx");
+    const std::wstring output = folder + L"\\01-xxx.wav";
     HANDLE held = c.holdPlaylist ? CreateFileW(playlist.c_str(), GENERIC_READ, 0, nullptr,
                                                OPEN_EXISTING, 0, nullptr)
                                  : INVALID_HANDLE_VALUE;
@@ -488,14 +492,16 @@ TEST_F(RipJob, FilesThatCannotBeOpenedAreNamedAndNeverListed) {
       if (line.first == 2) errors.push_back(line.second);
     }
     ASSERT_EQ(errors.size(), 1u);
-    const std::wstring named = c.named ? folder + L"\\" + c.named : output;
+    const std::wstring named = folder + L"\\" + c.named;
     EXPECT_EQ(errors[0].rfind(L"File Error: ", 0), 0u) << Ansi(errors[0]);
     EXPECT_GT(errors[0].size(), named.size() + 15) << "no reason given";
     EXPECT_EQ(errors[0].substr(errors[0].size() - named.size() - 3), L" (" + named + L")");
     EXPECT_EQ(errors[0].find_first_of(L"\r\n"), std::wstring::npos);
     EXPECT_FALSE(run.Logged(L"Finished copying!"));
-    const std::vector<unsigned char> list = ReadFileBytes(playlist);
-    EXPECT_EQ(std::string(list.begin(), list.end()), "00-Old.wav\r\n");
+    if (!c.playlistFolder) {
+      const std::vector<unsigned char> list = ReadFileBytes(playlist);
+      EXPECT_EQ(std::string(list.begin(), list.end()), "00-Old.wav\r\n");
+    }
     EXPECT_FALSE(std::filesystem::exists(output));
   }
 }
