@@ -36,17 +36,20 @@ CCDDBTrackPositionArray Positions() {
   return positions;
 }
 
-std::string Record(const std::string& category, const std::string& id, const std::string& title) {
+std::string Record(const std::string& category, const std::string& id, const std::string& title,
+                   const std::string& artist = "Maren Oakridge",
+                   const std::vector<std::string>& tracks = {"Harbour Lights", "Salt Road",
+                                                             "Lantern Hours"}) {
   return XmcdReadReply({category,
                         id,
-                        "Maren Oakridge",
+                        artist,
                         title,
                         "2004",
                         "Folk",
                         {150, 15150, 22575},
                         522,
                         {"Submitted via: ZevEDUV 1.28"},
-                        {"Harbour Lights", "Salt Road", "Lantern Hours"}});
+                        tracks});
 }
 
 // What one lookup ended with: the error code (0: none), the matches and a digest of
@@ -446,20 +449,13 @@ std::vector<Shape> Shapes() {
 }
 
 TEST_F(CddbSegmentedReplyTest, EveryReplyShapeGivesThePlainRecordOrARefusalWithItsReason) {
+  // Letters outside ASCII, so a wrong code page shows.
   const auto record = [](const char* category, const char* id, const char* title) {
-    return XmcdReadReply({category,
-                          id,
-                          "Caf\xc3\xa9 M\xc3\xbcller",
-                          title,
-                          "2004",
-                          "Folk",
-                          {150, 15150, 22575},
-                          522,
-                          {"Submitted via: ZevEDUV 1.28"},
-                          {"\xc5\xa0\xc3\xa1rka",
-                           "\xc3\x9c"
-                           "berfahrt",
-                           "Lantern Hours"}});
+    return Record(category, id, title, "Caf\xc3\xa9 M\xc3\xbcller",
+                  {"\xc5\xa0\xc3\xa1rka",
+                   "\xc3\x9c"
+                   "berfahrt",
+                   "Lantern Hours"});
   };
   const std::vector<std::string> plain = {
       "211 Found inexact matches, list follows (until terminating `.')\r\n"
